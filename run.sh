@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the Release tree and starts the choice trainer.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+./scripts/build.sh release -DTAKTOVI_TESTS=OFF
+program=build/release/bin/taktovi1demo
+if [[ ! -x "$program" ]]; then
+  echo "Everything is built, but no program is built yet."
+  exit 0
+fi
+exec "$program"

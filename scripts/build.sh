@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Configures and builds one tree: build.sh release|test [extra cmake args...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tree=${1:?release or test}; shift
+case "$tree" in
+  release) args=(-DCMAKE_BUILD_TYPE=Release) ;;
+  test) args=(-DCMAKE_BUILD_TYPE=Debug -DTAKTOVI_SANITIZE=ON) ;;
+  *) echo "unknown tree: $tree" >&2; exit 2 ;;
+esac
+cmake -S . -B "build/$tree" -G Ninja "${args[@]}" "$@" >/dev/null
+cmake --build "build/$tree"

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project needs, and only those that are missing.
+# Runs no apt command at all when everything is present. Works as root or through sudo.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config   # compiler and build tools
+  clang libclang-rt-14-dev                         # the fuzzer (libFuzzer runtime)
+  qt6-base-dev qt6-svg-dev                         # the windows, SVG pictures
+  libfluidsynth-dev fluid-soundfont-gm             # built-in synthesizer and its GM soundfont
+  libsdl2-dev                                      # the audio device
+  libasound2-dev                                   # ALSA sequencer MIDI ports
+  libgtest-dev libgmock-dev                        # tests
+  libbenchmark-dev                                 # benchmarks
+  xvfb xauth                                       # looking at the programs on a virtual screen
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=()
+if [[ $(id -u) -ne 0 ]]; then sudo=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
