@@ -1,0 +1,248 @@
+#include "platform/audio_engine.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace taktovi {
+
+namespace {
+constexpr int64_t kSafetyNs = 6'000'000;  // beyond one period: covers callback wake-up jitter
+constexpr double kRelockNs = 20'000'000;  // a callback this far off the timeline re-anchors it
+constexpr int kTimelineWindow = 2000;     // callbacks averaged into the timeline
+}  // namespace
+
+struct CallbackContext {
+  AudioEngine* engine;
+  const Clock* clock;
+};
+
+static void sdlCallback(void* user, Uint8* stream, int len) {
+  auto* ctx = static_cast<CallbackContext*>(user);
+  ctx->engine->renderInto(reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float)),
+                          ctx->clock->nowNs());
+}
+
+AudioEngine::AudioEngine(const Clock& clock, Options options)
+    : clock_(clock), rate_(options.rate), period_(options.period), voice_(options.rate) {
+  soundfont_ = findSoundfont(options.soundfonts);
+  offline_ = options.output == Output::Offline;
+  if (!offline_ && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
+    callbackContext_ = std::make_unique<CallbackContext>(CallbackContext{this, &clock_});
+    SDL_AudioSpec want{};
+    SDL_AudioSpec have{};
+    want.freq = options.rate;
+    want.format = AUDIO_F32SYS;
+    want.channels = 2;
+    want.samples = static_cast<Uint16>(options.period);
+    want.callback = sdlCallback;
+    want.userdata = callbackContext_.get();
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
+    if (device_ != 0) {
+      rate_ = have.freq;
+      period_ = have.samples;
+    } else {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    }
+  }
+  voice_ = SampleVoice(rate_);
+  latencyNs_ = static_cast<int64_t>(period_) * 1'000'000'000 / rate_ + kSafetyNs;
+  const bool renders = offline_ || device_ != 0;
+  if (soundfont_.empty()) {
+    synthState_ = 2;
+  } else if (renders && options.loadSynth) {
+    startSynthLoad(soundfont_);
+  }
+  if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
+}
+
+AudioEngine::~AudioEngine() {
+  if (device_ != 0) {
+    SDL_CloseAudioDevice(device_);  // the callback thread has ended when this returns
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  }
+  if (loader_.joinable()) loader_.join();
+  freeSynth(synth_.release());
+  freeSynth(pendingSynth_.exchange(nullptr));
+}
+
+void AudioEngine::startSynthLoad(const std::string& soundfont) {
+  const double rate = rate_;
+  loader_ = std::thread([this, soundfont, rate] {
+    SteadyClock steady;
+    const int64_t t0 = steady.nowNs();
+    LoadedSynth* s = loadSynth(soundfont, rate);
+    loadNs_.store(steady.nowNs() - t0, std::memory_order_relaxed);
+    if (s == nullptr) {
+      synthState_.store(2, std::memory_order_release);
+      return;
+    }
+    fullGain_.store(calibratedGain(s), std::memory_order_relaxed);
+    pendingSynth_.store(s, std::memory_order_release);
+    synthState_.store(1, std::memory_order_release);
+  });
+}
+
+bool AudioEngine::synthAvailable() const { return synthState_.load(std::memory_order_acquire) != 2; }
+
+void AudioEngine::waitForSynth() {
+  if (loader_.joinable()) loader_.join();
+}
+
+void AudioEngine::send(const AudioCommand& c) {
+  collectRetired();
+  if (!offline_ && device_ == 0) return;  // no output: nothing to tell
+  if (!queue_.push(c)) ++dropped_;
+}
+
+const SampleBuffer* AudioEngine::publishSample(std::unique_ptr<SampleBuffer> buffer) {
+  if (!buffer) return nullptr;
+  const SampleBuffer* raw = buffer.get();
+  collectRetired();
+  const bool silent = !offline_ && device_ == 0;
+  if (silent) std::erase_if(held_, [&](const auto& b) { return b.get() == current_; });
+  held_.push_back(std::move(buffer));
+  if (!silent && !queue_.push({AudioCommand::Kind::SamplePublish, clock_.nowNs(), 0, 0, raw})) {
+    ++dropped_;
+    held_.pop_back();  // the audio thread never saw it
+    return nullptr;
+  }
+  current_ = raw;
+  return raw;
+}
+
+void AudioEngine::retireSample(const SampleBuffer* buffer) {
+  if (buffer == nullptr) return;
+  if (buffer == current_) current_ = nullptr;
+  if (!offline_ && device_ == 0) {
+    std::erase_if(held_, [&](const auto& b) { return b.get() == buffer; });
+    return;
+  }
+  // A lost retire only keeps the buffer alive until the engine ends.
+  send({AudioCommand::Kind::SampleRetire, clock_.nowNs(), 0, 0, buffer});
+}
+
+void AudioEngine::collectRetired() {
+  while (auto p = returned_.tryPop()) {
+    std::erase_if(held_, [&](const std::unique_ptr<SampleBuffer>& b) { return b.get() == *p; });
+  }
+}
+
+std::vector<float> AudioEngine::render(int frames) { return renderAt(clock_.nowNs(), frames); }
+
+std::vector<float> AudioEngine::renderAt(int64_t callbackNs, int frames) {
+  std::vector<float> out(static_cast<size_t>(frames) * 2);
+  if (offline_) renderInto(out.data(), frames, callbackNs);
+  collectRetired();
+  return out;
+}
+
+// --- audio thread ---
+
+void AudioEngine::updateTimeline(int64_t callbackNs) {
+  const double nsPerFrame = 1e9 / rate_;
+  const double err =
+      static_cast<double>(callbackNs - anchorNs_) - (anchorAdjNs_ + static_cast<double>(frame_ - anchorFrame_) * nsPerFrame);
+  if (!anchored_ || std::fabs(err) > kRelockNs) {
+    anchored_ = true;
+    anchorNs_ = callbackNs;
+    anchorAdjNs_ = 0;
+    anchorFrame_ = frame_;
+    timelineCount_ = 1;
+    return;
+  }
+  // A running mean of the callbacks' offsets, then a slow average that follows clock drift.
+  timelineCount_ = std::min(timelineCount_ + 1, kTimelineWindow);
+  anchorAdjNs_ += err / timelineCount_;
+}
+
+int64_t AudioEngine::targetFrame(int64_t timeNs) const {
+  const double rel = static_cast<double>(timeNs + latencyNs_ - anchorNs_) - anchorAdjNs_;
+  return anchorFrame_ + std::llround(rel * rate_ / 1e9);
+}
+
+void AudioEngine::drainQueue() {
+  while (const AudioCommand* c = queue_.peek()) {
+    const bool synthCommand = c->kind == AudioCommand::Kind::Midi || c->kind == AudioCommand::Kind::SynthReset ||
+                              c->kind == AudioCommand::Kind::SynthVolume;
+    if (!(synthCommand ? midiPending_ : samplePending_).push(*c)) break;  // later callbacks take the rest
+    queue_.pop();
+  }
+}
+
+void AudioEngine::applySample(const AudioCommand& c) {
+  switch (c.kind) {
+    case AudioCommand::Kind::SamplePublish: {
+      const SampleBuffer* old = voice_.retire();
+      if (old != nullptr) returned_.push(old);
+      voice_.publish(c.buffer);
+      break;
+    }
+    case AudioCommand::Kind::SampleRetire:
+      // A buffer already replaced by a newer one was handed back then.
+      if (voice_.buffer() == c.buffer) returned_.push(voice_.retire());
+      break;
+    case AudioCommand::Kind::SamplePlay: voice_.play(c.value != 0); break;
+    case AudioCommand::Kind::SamplePosition: voice_.setPosition(c.value); break;
+    case AudioCommand::Kind::SampleRate: voice_.setRate(c.value); break;
+    case AudioCommand::Kind::SampleGain: voice_.setGain(c.gain); break;
+    default: break;
+  }
+}
+
+void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
+  updateTimeline(callbackNs);
+  if (!synth_.ready()) {
+    if (LoadedSynth* s = pendingSynth_.exchange(nullptr, std::memory_order_acq_rel)) synth_.adopt(s);
+  }
+  drainQueue();
+  std::fill(out, out + static_cast<size_t>(frames) * 2, 0.0f);
+  constexpr int kBlock = BuiltinSynth::kBlock;
+  int pos = 0;
+  while (pos < frames) {
+    const int64_t here = frame_ + pos;
+    if (synthUsed_ == kBlock) {
+      // Synthesizer messages take effect at the block boundary nearest to their frame.
+      while (const AudioCommand* c = midiPending_.peek()) {
+        const int64_t t = targetFrame(c->timeNs);
+        if (t >= here + kBlock / 2) break;
+        if (t < here - kBlock / 2) late_.fetch_add(1, std::memory_order_relaxed);
+        if (c->kind == AudioCommand::Kind::Midi) synth_.shortMessage(c->value);
+        if (c->kind == AudioCommand::Kind::SynthReset) synth_.reset();
+        if (c->kind == AudioCommand::Kind::SynthVolume) synth_.setVolume(c->gain);
+        midiPending_.pop();
+      }
+      synth_.renderBlock(synthL_, synthR_);
+      synthUsed_ = 0;
+    }
+    const int seg = std::min(frames - pos, kBlock - synthUsed_);
+    // Sample-buffer commands take effect at their own frame.
+    int done = 0;
+    while (const AudioCommand* c = samplePending_.peek()) {
+      int64_t rel = targetFrame(c->timeNs) - here;
+      if (rel >= seg) break;
+      if (rel < 0) {
+        if (here + rel < frame_) late_.fetch_add(1, std::memory_order_relaxed);
+        rel = 0;
+      }
+      if (rel > done) {
+        voice_.render(out + 2 * (pos + done), static_cast<int>(rel) - done);
+        done = static_cast<int>(rel);
+      }
+      applySample(*c);
+      samplePending_.pop();
+    }
+    voice_.render(out + 2 * (pos + done), seg - done);
+    for (int i = 0; i < seg; ++i) {
+      out[2 * (pos + i)] += synthL_[synthUsed_ + i];
+      out[2 * (pos + i) + 1] += synthR_[synthUsed_ + i];
+    }
+    synthUsed_ += seg;
+    pos += seg;
+  }
+  frame_ += frames;
+  rendered_.store(frame_, std::memory_order_relaxed);
+}
+
+}  // namespace taktovi

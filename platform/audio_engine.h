@@ -1,0 +1,161 @@
+#pragma once
+// One audio output for the whole program: the built-in synthesizer plus the one WAV-mode
+// sample buffer, mixed by an SDL2 callback thread (or rendered offline for tests).
+//
+// Commands go from the UI thread to the audio thread through a lock-free queue. Each
+// carries the steady-clock time of its call; the callback applies it at the output frame
+// for that time plus one constant latency, so onsets are sample-accurate (the synthesizer:
+// to its nearest 64-frame block) and the delay does not wander.
+//
+// A full queue refuses the newest command: the call returns at once, the command is lost
+// and counted in droppedCommands(). The queue holds kQueueCapacity commands, far more than
+// the longest burst the programs send (a fade of about 5000 volume steps).
+//
+// With no sound device the engine still takes every command and stays silent.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/builtin_synth.h"
+#include "platform/clock.h"
+#include "platform/sample_voice.h"
+#include "platform/spsc_queue.h"
+
+namespace taktovi {
+
+struct AudioCommand {
+  enum class Kind : uint8_t {
+    Midi,
+    SynthReset,
+    SynthVolume,
+    SamplePublish,
+    SampleRetire,
+    SamplePlay,
+    SamplePosition,
+    SampleRate,
+    SampleGain,
+  };
+  Kind kind = Kind::Midi;
+  int64_t timeNs = 0;
+  uint32_t value = 0;
+  float gain = 0;
+  const SampleBuffer* buffer = nullptr;
+};
+
+struct CallbackContext;
+
+class AudioEngine {
+ public:
+  enum class Output { Device, Offline };
+  struct Options {
+    Output output = Output::Device;
+    int rate = 48000;    // asked of the device; offline, the rate used
+    int period = 256;    // frames per callback, at most
+    std::vector<std::string> soundfonts = defaultSoundfonts();
+    bool loadSynth = true;
+  };
+  static constexpr size_t kQueueCapacity = 16384;
+
+  AudioEngine(const Clock& clock, Options options);
+  ~AudioEngine();
+  AudioEngine(const AudioEngine&) = delete;
+  AudioEngine& operator=(const AudioEngine&) = delete;
+
+  // --- UI thread ---
+  void midi(uint32_t packed) { send({AudioCommand::Kind::Midi, clock_.nowNs(), packed, 0, nullptr}); }
+  void synthReset() { send({AudioCommand::Kind::SynthReset, clock_.nowNs(), 0, 0, nullptr}); }
+  void synthVolume(float fraction) { send({AudioCommand::Kind::SynthVolume, clock_.nowNs(), 0, fraction, nullptr}); }
+
+  // The sample buffer: publish hands it to the audio thread (which plays nothing of it until
+  // told); retire takes it back, and it is freed here once the audio thread lets go.
+  // Publishing a new buffer puts the previous one out of play.
+  const SampleBuffer* publishSample(std::unique_ptr<SampleBuffer> buffer);
+  void retireSample(const SampleBuffer* buffer);
+  // The buffer last published and not retired; commands play it.
+  const SampleBuffer* currentSample() const { return current_; }
+  void samplePlay(bool looping) { send({AudioCommand::Kind::SamplePlay, clock_.nowNs(), looping, 0, nullptr}); }
+  void samplePosition(uint32_t frame) { send({AudioCommand::Kind::SamplePosition, clock_.nowNs(), frame, 0, nullptr}); }
+  void sampleRate(uint32_t hz) { send({AudioCommand::Kind::SampleRate, clock_.nowNs(), hz, 0, nullptr}); }
+  void sampleGain(float linear) { send({AudioCommand::Kind::SampleGain, clock_.nowNs(), 0, linear, nullptr}); }
+
+  // True while a usable soundfont exists: from start-up on (the file is checked at once; it
+  // loads meanwhile), false only when there is none or it failed to load.
+  bool synthAvailable() const;
+  // Waits for the soundfont load to finish (tests, benchmarks).
+  void waitForSynth();
+  float synthFullGain() const { return fullGain_.load(std::memory_order_relaxed); }
+  int64_t synthLoadNs() const { return loadNs_.load(std::memory_order_relaxed); }
+
+  bool hasDevice() const { return device_ != 0; }
+  bool isOffline() const { return offline_; }
+  int rate() const { return rate_; }
+  int period() const { return period_; }
+  int64_t latencyNs() const { return latencyNs_; }
+  uint64_t droppedCommands() const { return dropped_; }
+  uint64_t lateCommands() const { return late_.load(std::memory_order_relaxed); }
+  // Frames the callback (or offline rendering) has produced so far.
+  int64_t framesRendered() const { return rendered_.load(std::memory_order_relaxed); }
+
+  // --- offline rendering (Output::Offline) ---
+  // Renders `frames` stereo frames as a callback waking at the clock's current time, or at
+  // `callbackNs`; interleaved L/R floats.
+  std::vector<float> render(int frames);
+  std::vector<float> renderAt(int64_t callbackNs, int frames);
+
+  // --- audio thread ---
+  void renderInto(float* out, int frames, int64_t callbackNs);
+
+ private:
+  void send(const AudioCommand& c);
+  void collectRetired();
+  void startSynthLoad(const std::string& soundfont);
+  int64_t targetFrame(int64_t timeNs) const;
+  void updateTimeline(int64_t callbackNs);
+  void applySample(const AudioCommand& c);
+  void drainQueue();
+
+  const Clock& clock_;
+  std::unique_ptr<CallbackContext> callbackContext_;
+  bool offline_ = false;
+  uint32_t device_ = 0;
+  int rate_ = 48000;
+  int period_ = 256;
+  int64_t latencyNs_ = 0;
+  uint64_t dropped_ = 0;  // UI thread only
+  std::vector<std::unique_ptr<SampleBuffer>> held_;  // published, not yet returned (UI thread)
+  const SampleBuffer* current_ = nullptr;
+
+  SpscQueue<AudioCommand> queue_{kQueueCapacity};
+  SpscQueue<const SampleBuffer*> returned_{64};
+
+  // Soundfont load.
+  std::string soundfont_;
+  std::thread loader_;
+  std::atomic<LoadedSynth*> pendingSynth_{nullptr};
+  std::atomic<int> synthState_{0};  // 0 loading, 1 ready, 2 failed
+  std::atomic<float> fullGain_{0};
+  std::atomic<int64_t> loadNs_{0};
+
+  // Audio thread state.
+  BuiltinSynth synth_;
+  SampleVoice voice_;
+  SpscQueue<AudioCommand> midiPending_{kQueueCapacity};
+  SpscQueue<AudioCommand> samplePending_{kQueueCapacity};
+  float synthL_[BuiltinSynth::kBlock] = {};
+  float synthR_[BuiltinSynth::kBlock] = {};
+  int synthUsed_ = BuiltinSynth::kBlock;
+  int64_t frame_ = 0;  // first frame of the next block
+  bool anchored_ = false;
+  int64_t anchorNs_ = 0;
+  double anchorAdjNs_ = 0;
+  int64_t anchorFrame_ = 0;
+  int timelineCount_ = 0;
+  std::atomic<uint64_t> late_{0};
+  std::atomic<int64_t> rendered_{0};
+};
+
+}  // namespace taktovi

@@ -1,0 +1,51 @@
+#pragma once
+// The MIDI output operations the sound output relies on, with their result codes
+// (0 = success). Device ids run from 0 to the device count - 1; 0xFFFF is the system's
+// default routing. A handle of 0 is no device: every call on it fails.
+
+#include <cstdint>
+
+namespace taktovi {
+
+inline constexpr uint32_t MMSYSERR_NOERROR = 0;
+inline constexpr uint32_t MMSYSERR_ERROR = 1;
+inline constexpr uint32_t MMSYSERR_BADDEVICEID = 2;
+inline constexpr uint32_t MMSYSERR_NODRIVER = 6;
+inline constexpr uint32_t MMSYSERR_NOTSUPPORTED = 8;
+// MMSYSERR_INVALHANDLE (5) is shared with the file I/O codes in riff_file.h.
+
+// Technology codes of a device.
+inline constexpr uint16_t MOD_MIDIPORT = 1;  // an external port: never the default, never listed
+inline constexpr uint16_t MOD_SYNTH = 2;
+inline constexpr uint16_t MOD_MAPPER = 5;
+inline constexpr uint16_t MOD_SWSYNTH = 7;
+
+inline constexpr uint32_t MIDI_MAPPER = 0xFFFF;
+inline constexpr uint32_t MIDI_CACHE_BESTFIT = 2;
+
+struct MidiOutCaps {
+  char szPname[32] = {};  // product name: at most 31 characters and a zero byte
+  uint16_t wTechnology = 0;
+};
+
+using HMIDIOUT = uint32_t;
+
+class MidiOutService {
+ public:
+  virtual ~MidiOutService() = default;
+  virtual uint32_t midiOutGetNumDevs() = 0;
+  // Fills name and technology of a device (or of MIDI_MAPPER); 0 = success.
+  virtual uint32_t midiOutGetDevCaps(uint32_t deviceId, MidiOutCaps& caps) = 0;
+  // Opens without callback; on failure the handle is 0.
+  virtual uint32_t midiOutOpen(HMIDIOUT& handle, uint32_t deviceId) = 0;
+  // All notes and sounds off on every channel.
+  virtual uint32_t midiOutReset(HMIDIOUT handle) = 0;
+  // Status in bits 0-7, data 1 in 8-15, data 2 in 16-23.
+  virtual uint32_t midiOutShortMsg(HMIDIOUT handle, uint32_t packed) = 0;
+  // Left volume in the low word, right in the high word; by device id, not handle.
+  virtual uint32_t midiOutSetVolume(uint32_t deviceId, uint32_t volume) = 0;
+  virtual uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches, uint32_t flags) = 0;
+  virtual uint32_t midiOutClose(HMIDIOUT handle) = 0;
+};
+
+}  // namespace taktovi

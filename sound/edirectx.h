@@ -1,0 +1,25 @@
+#pragma once
+// The error raised when WAV mode cannot be built: its message is CR CR, the description of
+// the mixer's result code, CR CR.
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/mixer.h"
+
+namespace taktovi {
+
+// Asks the result-code tables in turn; the first answer other than "Unrecognized Error" is
+// the description. 0 is "No error".
+std::string describeResult(HRESULT code);
+
+class EDirectX : public std::runtime_error {
+ public:
+  explicit EDirectX(HRESULT code) : std::runtime_error("\r\r" + describeResult(code) + "\r\r"), code_(code) {}
+  HRESULT code() const { return code_; }
+
+ private:
+  HRESULT code_;
+};
+
+}  // namespace taktovi

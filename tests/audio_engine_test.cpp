@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/audio_engine.h"
+#include "platform/system_midi_out.h"
+#include "support/offline_run.h"
+
+using namespace taktovi;
+using namespace taktovi::test;
+
+namespace {
+
+AudioEngine::Options offline(std::vector<std::string> soundfonts = defaultSoundfonts()) {
+  AudioEngine::Options o;
+  o.output = AudioEngine::Output::Offline;
+  o.soundfonts = std::move(soundfonts);
+  return o;
+}
+
+// One engine with the soundfont loaded, shared by the tests that need the real synthesizer.
+class SynthEngine : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    clock_ = new TestClock;
+    engine_ = new AudioEngine(*clock_, offline());
+    engine_->waitForSynth();
+  }
+  static void TearDownTestSuite() {
+    delete engine_;
+    delete clock_;
+  }
+  static TestClock* clock_;
+  static AudioEngine* engine_;
+};
+TestClock* SynthEngine::clock_ = nullptr;
+AudioEngine* SynthEngine::engine_ = nullptr;
+
+}  // namespace
+
+TEST_F(SynthEngine, NoteOnAppearsAtItsFrameAndAllNotesOffEndsIt) {
+  ASSERT_TRUE(engine_->synthAvailable());
+  ASSERT_GT(engine_->synthFullGain(), 0.0f);
+  OfflineRun run(*engine_, *clock_);
+  const int64_t base = clock_->nowNs();
+  run.runUntil(base + 200'000'000);  // anchors the timeline
+  const int64_t start = run.out.size() / 2;
+  // The timeline starts at the first callback: express frames relative to it.
+  const int64_t t = base + 230'300'000;
+  run.runUntil(t);
+  engine_->midi(0x00733C90);  // note 60 on
+  run.runUntil(t + 600'000'000);
+  const int64_t expected = run.expectedFrame(t - base) ;
+  const int64_t onset = run.firstAbove(start, 1e-4f);
+  ASSERT_GE(onset, 0);
+  EXPECT_NEAR(static_cast<double>(onset), static_cast<double>(expected), 64.0);
+  const double sounding = run.rms(onset, onset + 4800);
+  EXPECT_GT(sounding, 0.005);
+
+  engine_->midi(0x00007BB0);  // all notes off
+  run.runUntil(t + 3'000'000'000LL);
+  const int64_t end = run.out.size() / 2;
+  EXPECT_LT(run.rms(end - 4800, end), sounding * 0.01);
+  EXPECT_EQ(engine_->lateCommands(), 0u);
+}
+
+TEST_F(SynthEngine, LoudestCatalogueToneAtFullVolumePeaksNearMinus3dB) {
+  OfflineRun run(*engine_, *clock_);
+  const int64_t base = clock_->nowNs();
+  run.runUntil(base + 100'000'000);
+  float loudest = 0;
+  for (int program : {0, 12, 56, 71, 80, 88, 107}) {
+    engine_->synthVolume(1.0f);
+    engine_->midi(0x007F00C0u | static_cast<uint32_t>(program) << 8);
+    const int64_t from = run.out.size() / 2;
+    engine_->midi(0x007F3C90);  // strong tone: note 60, velocity 127
+    run.runUntil(clock_->nowNs() + 700'000'000);
+    engine_->midi(0x00007BB0);
+    run.runUntil(clock_->nowNs() + 1'500'000'000);
+    loudest = std::max(loudest, run.peak(from, static_cast<int64_t>(run.out.size() / 2)));
+  }
+  const double db = 20 * std::log10(loudest);
+  EXPECT_GT(db, -4.5);
+  EXPECT_LE(loudest, 1.0f);
+}
+
+TEST(AudioEngine, MessagesSentWhileTheSoundfontLoadsStillTakeEffect) {
+  TestClock clock;
+  AudioEngine engine(clock, offline());
+  // Before the load finishes: organ on channel 0, channel volume, device volume.
+  engine.midi(0x007F13C0);  // program 19
+  engine.midi(0x007F07B0);
+  engine.synthVolume(1.0f);
+  OfflineRun run(engine, clock);
+  run.runMs(20);
+  engine.waitForSynth();
+  run.runMs(100);
+  engine.midi(0x00733C90);
+  run.runMs(600);
+  // An organ sustains without decay; a piano (program 0) would have decayed by now.
+  const int64_t from = run.expectedFrame(100'000'000);
+  const double early = run.rms(from + 4800, from + 9600);
+  const double late = run.rms(from + 19200, from + 24000);
+  EXPECT_GT(early, 0.005);
+  EXPECT_GT(late, early * 0.7);
+}
+
+TEST(AudioEngine, WithoutSoundfontTheSynthIsUnavailableAndSilent) {
+  TestClock clock;
+  AudioEngine engine(clock, offline({"/nonexistent/a.sf2"}));
+  EXPECT_FALSE(engine.synthAvailable());
+  OfflineRun run(engine, clock);
+  engine.midi(0x007F3C90);
+  run.runMs(200);
+  EXPECT_EQ(run.peak(0, static_cast<int64_t>(run.out.size() / 2)), 0.0f);
+}
+
+TEST(AudioEngine, CorruptSoundfontIsUnavailable) {
+  char path[] = "/tmp/taktovi-sf-XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  // A RIFF sfbk header with nothing behind it.
+  const char junk[] = "RIFF\x04\x00\x00\x00sfbkLIST\xff\xff\x00\x00";
+  ASSERT_EQ(write(fd, junk, sizeof junk - 1), static_cast<ssize_t>(sizeof junk - 1));
+  close(fd);
+  TestClock clock;
+  AudioEngine engine(clock, offline({path}));
+  engine.waitForSynth();
+  EXPECT_FALSE(engine.synthAvailable());
+  unlink(path);
+}
+
+TEST(AudioEngine, NoDeviceTakesCommandsAndStaysSilent) {
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  SteadyClock clock;
+  AudioEngine::Options o;
+  o.output = AudioEngine::Output::Device;
+  AudioEngine engine(clock, o);
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  EXPECT_FALSE(engine.hasDevice());
+  EXPECT_TRUE(engine.synthAvailable());  // the soundfont exists; capabilities do not depend on a device
+  for (int i = 0; i < 100000; ++i) engine.midi(0x007F3C90);
+  auto b = std::make_unique<SampleBuffer>();
+  b->frames = 1;
+  b->samples = {0.5f};
+  const SampleBuffer* p = engine.publishSample(std::move(b));
+  EXPECT_EQ(engine.currentSample(), p);
+  engine.sampleGain(1.0f);
+  engine.retireSample(p);
+  EXPECT_EQ(engine.currentSample(), nullptr);
+  EXPECT_EQ(engine.droppedCommands(), 0u);
+}
+
+TEST(AudioEngine, DummyDriverRunsTheCallback) {
+  SteadyClock clock;
+  AudioEngine::Options o;
+  o.output = AudioEngine::Output::Device;
+  o.loadSynth = false;
+  AudioEngine engine(clock, o);
+  ASSERT_TRUE(engine.hasDevice());
+  EXPECT_LE(engine.period(), 256);
+  for (int i = 0; i < 200 && engine.framesRendered() == 0; ++i) usleep(5000);
+  EXPECT_GT(engine.framesRendered(), 0);
+}
+
+TEST(AudioEngine, CommandStormDropsTheNewestAndCountsThem) {
+  TestClock clock;
+  AudioEngine engine(clock, offline({}));
+  const uint64_t storm = 1'000'000;
+  for (uint64_t i = 0; i < storm; ++i) engine.midi(0x00733C90);
+  EXPECT_EQ(engine.droppedCommands(), storm - AudioEngine::kQueueCapacity);
+  // Rendering drains the queue; later commands are taken again.
+  OfflineRun run(engine, clock);
+  run.runMs(50);
+  engine.midi(0x00007BB0);
+  EXPECT_EQ(engine.droppedCommands(), storm - AudioEngine::kQueueCapacity);
+}
+
+TEST(SystemMidiOut, BuiltinSynthAndMapper) {
+  TestClock clock;
+  AudioEngine engine(clock, offline());
+  class TwoPorts final : public MidiPorts {
+   public:
+    std::vector<MidiPort> list() override {
+      return {{14, 0, "Midi Through Port-0", MOD_MIDIPORT},
+              {128, 0, "A very long synthesizer port name that goes on", MOD_SWSYNTH}};
+    }
+    bool send(const MidiPort& p, uint32_t w) override {
+      sent.push_back(w);
+      return p.client != 128;  // the second port has gone away
+    }
+    std::vector<uint32_t> sent;
+  };
+  auto ports = std::make_unique<TwoPorts>();
+  TwoPorts* raw = ports.get();
+  SystemMidiOut midi(engine, std::move(ports));
+  ASSERT_EQ(midi.midiOutGetNumDevs(), 3u);
+  MidiOutCaps caps;
+  ASSERT_EQ(midi.midiOutGetDevCaps(0, caps), 0u);  // while the soundfont still loads
+  EXPECT_EQ(caps.wTechnology, MOD_SWSYNTH);
+  EXPECT_STREQ(caps.szPname, kBuiltinSynthName);
+  ASSERT_EQ(midi.midiOutGetDevCaps(MIDI_MAPPER, caps), 0u);
+  EXPECT_EQ(caps.wTechnology, MOD_MAPPER);
+  ASSERT_EQ(midi.midiOutGetDevCaps(1, caps), 0u);
+  EXPECT_EQ(caps.wTechnology, MOD_MIDIPORT);
+  ASSERT_EQ(midi.midiOutGetDevCaps(2, caps), 0u);
+  EXPECT_EQ(std::strlen(caps.szPname), 31u);
+  EXPECT_NE(midi.midiOutGetDevCaps(3, caps), 0u);
+
+  HMIDIOUT h = 0;
+  ASSERT_EQ(midi.midiOutOpen(h, 1), 0u);
+  EXPECT_EQ(midi.midiOutShortMsg(h, 0x00733C90), 0u);
+  EXPECT_EQ(raw->sent.back(), 0x00733C90u);
+  HMIDIOUT gone = 0;
+  ASSERT_EQ(midi.midiOutOpen(gone, 2), 0u);
+  EXPECT_NE(midi.midiOutShortMsg(gone, 0x00733C90), 0u);  // fails, silently
+  EXPECT_EQ(midi.midiOutClose(h), 0u);
+  EXPECT_NE(midi.midiOutShortMsg(h, 0x00733C90), 0u);     // closed
+  HMIDIOUT bad = 7;
+  EXPECT_NE(midi.midiOutOpen(bad, 9), 0u);
+  EXPECT_EQ(bad, 0u);
+  EXPECT_NE(midi.midiOutShortMsg(bad, 0x00733C90), 0u);
+  HMIDIOUT synth = 0;
+  EXPECT_EQ(midi.midiOutOpen(synth, 0), 0u);
+  EXPECT_EQ(midi.midiOutReset(synth), 0u);
+  EXPECT_EQ(midi.midiOutSetVolume(0, 0xFFFFFFFF), 0u);
+  EXPECT_EQ(midi.midiOutSetVolume(1, 0xFFFFFFFF), MMSYSERR_NOTSUPPORTED);
+  engine.waitForSynth();
+}
+
+TEST(SystemMidiOut, NoSoundfontMeansNoUsableDevice) {
+  TestClock clock;
+  AudioEngine engine(clock, offline({}));
+  SystemMidiOut midi(engine, openAlsaPorts());  // no /dev/snd/seq here: no ports
+  EXPECT_GE(midi.midiOutGetNumDevs(), 1u);
+  MidiOutCaps caps;
+  EXPECT_NE(midi.midiOutGetDevCaps(0, caps), 0u);
+  EXPECT_NE(midi.midiOutGetDevCaps(MIDI_MAPPER, caps), 0u);
+  HMIDIOUT h = 5;
+  EXPECT_NE(midi.midiOutOpen(h, 0), 0u);
+  EXPECT_EQ(h, 0u);
+}
+
+TEST(MidiPorts, TechnologyFromThePortType) {
+  EXPECT_EQ(technologyForPortType(0x2 | 0x100000), MOD_MIDIPORT);           // MIDI generic, hardware
+  EXPECT_EQ(technologyForPortType(0x2 | 0x100000 | 0x400000), MOD_MIDIPORT);  // application port
+  EXPECT_EQ(technologyForPortType(0x400 | 0x10000 | 0x20000), MOD_SWSYNTH);  // software synthesizer
+  EXPECT_EQ(technologyForPortType(0x400 | 0x40000), MOD_SYNTH);             // hardware synthesizer
+  EXPECT_EQ(technologyForPortType(0x1000 | 0x80000), MOD_SYNTH);            // sampler
+}
