@@ -9,8 +9,6 @@ namespace taktovi {
 
 namespace {
 constexpr int64_t kSafetyNs = 6'000'000;  // beyond one period: covers callback wake-up jitter
-constexpr double kRelockNs = 20'000'000;  // a callback this far off the timeline re-anchors it
-constexpr int kTimelineWindow = 2000;     // callbacks averaged into the timeline
 }  // namespace
 
 struct CallbackContext {
@@ -47,6 +45,7 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
     }
   }
   voice_ = SampleVoice(rate_);
+  timeline_ = Timeline(rate_);
   latencyNs_ = static_cast<int64_t>(period_) * 1'000'000'000 / rate_ + kSafetyNs;
   const bool renders = offline_ || device_ != 0;
   if (soundfont_.empty()) {
@@ -129,6 +128,14 @@ void AudioEngine::collectRetired() {
   }
 }
 
+AudioEngine::CallbackStats AudioEngine::callbackStats() {
+  CallbackStats s;
+  s.callbacks = statCount_.load(std::memory_order_relaxed);
+  s.sumSquaredErrorNs = statSumSq_.load(std::memory_order_relaxed);
+  s.maxAbsErrorNs = statMaxErr_.exchange(0, std::memory_order_relaxed);
+  return s;
+}
+
 std::vector<float> AudioEngine::render(int frames) { return renderAt(clock_.nowNs(), frames); }
 
 std::vector<float> AudioEngine::renderAt(int64_t callbackNs, int frames) {
@@ -140,26 +147,12 @@ std::vector<float> AudioEngine::renderAt(int64_t callbackNs, int frames) {
 
 // --- audio thread ---
 
-void AudioEngine::updateTimeline(int64_t callbackNs) {
-  const double nsPerFrame = 1e9 / rate_;
-  const double err =
-      static_cast<double>(callbackNs - anchorNs_) - (anchorAdjNs_ + static_cast<double>(frame_ - anchorFrame_) * nsPerFrame);
-  if (!anchored_ || std::fabs(err) > kRelockNs) {
-    anchored_ = true;
-    anchorNs_ = callbackNs;
-    anchorAdjNs_ = 0;
-    anchorFrame_ = frame_;
-    timelineCount_ = 1;
-    return;
-  }
-  // A running mean of the callbacks' offsets, then a slow average that follows clock drift.
-  timelineCount_ = std::min(timelineCount_ + 1, kTimelineWindow);
-  anchorAdjNs_ += err / timelineCount_;
-}
-
-int64_t AudioEngine::targetFrame(int64_t timeNs) const {
-  const double rel = static_cast<double>(timeNs + latencyNs_ - anchorNs_) - anchorAdjNs_;
-  return anchorFrame_ + std::llround(rel * rate_ / 1e9);
+void AudioEngine::noteWakeUp(int64_t callbackNs) {
+  timeline_.update(callbackNs, frame_);
+  const double err = timeline_.lastErrorNs();
+  statCount_.store(statCount_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+  statMaxErr_.store(std::max(statMaxErr_.load(std::memory_order_relaxed), std::fabs(err)), std::memory_order_relaxed);
+  statSumSq_.store(statSumSq_.load(std::memory_order_relaxed) + err * err, std::memory_order_relaxed);
 }
 
 void AudioEngine::drainQueue() {
@@ -192,7 +185,7 @@ void AudioEngine::applySample(const AudioCommand& c) {
 }
 
 void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
-  updateTimeline(callbackNs);
+  noteWakeUp(callbackNs);
   if (!synth_.ready()) {
     if (LoadedSynth* s = pendingSynth_.exchange(nullptr, std::memory_order_acq_rel)) synth_.adopt(s);
   }

@@ -24,6 +24,7 @@
 #include "platform/clock.h"
 #include "platform/sample_voice.h"
 #include "platform/spsc_queue.h"
+#include "platform/timeline.h"
 
 namespace taktovi {
 
@@ -97,6 +98,14 @@ class AudioEngine {
   int64_t latencyNs() const { return latencyNs_; }
   uint64_t droppedCommands() const { return dropped_; }
   uint64_t lateCommands() const { return late_.load(std::memory_order_relaxed); }
+  // How far callbacks woke from the engine's timeline (wake-up jitter). The largest error
+  // is the one since the last call; counts and the sum of squares run from the start.
+  struct CallbackStats {
+    uint64_t callbacks = 0;
+    double sumSquaredErrorNs = 0;
+    double maxAbsErrorNs = 0;
+  };
+  CallbackStats callbackStats();
   // Frames the callback (or offline rendering) has produced so far.
   int64_t framesRendered() const { return rendered_.load(std::memory_order_relaxed); }
 
@@ -113,8 +122,8 @@ class AudioEngine {
   void send(const AudioCommand& c);
   void collectRetired();
   void startSynthLoad(const std::string& soundfont);
-  int64_t targetFrame(int64_t timeNs) const;
-  void updateTimeline(int64_t callbackNs);
+  int64_t targetFrame(int64_t timeNs) const { return timeline_.frameAt(timeNs + latencyNs_); }
+  void noteWakeUp(int64_t callbackNs);
   void applySample(const AudioCommand& c);
   void drainQueue();
 
@@ -149,13 +158,12 @@ class AudioEngine {
   float synthR_[BuiltinSynth::kBlock] = {};
   int synthUsed_ = BuiltinSynth::kBlock;
   int64_t frame_ = 0;  // first frame of the next block
-  bool anchored_ = false;
-  int64_t anchorNs_ = 0;
-  double anchorAdjNs_ = 0;
-  int64_t anchorFrame_ = 0;
-  int timelineCount_ = 0;
+  Timeline timeline_{48000};
   std::atomic<uint64_t> late_{0};
   std::atomic<int64_t> rendered_{0};
+  std::atomic<uint64_t> statCount_{0};
+  std::atomic<double> statMaxErr_{0};
+  std::atomic<double> statSumSq_{0};
 };
 
 }  // namespace taktovi
