@@ -20,7 +20,9 @@ inline void put32(Bytes& b, uint32_t v) {
   put16(b, v & 0xFFFF);
   put16(b, v >> 16);
 }
-inline void putId(Bytes& b, const char* id) { b.insert(b.end(), id, id + 4); }
+inline void putId(Bytes& b, const char* id) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(id[i]));
+}
 
 // A chunk: id, size (the payload's unless given), payload, pad byte when odd.
 inline Bytes chunk(const char* id, const Bytes& payload, int64_t declaredSize = -1) {

@@ -1,0 +1,150 @@
+// Figures of WAV mode:
+//  - the switch (LuoDirectsound on a 2.2 s sample): median and worst of 101 runs
+//  - onset error of restarted tones against call time + latency, offline, callbacks with
+//    +-2 ms jitter, 600 tones
+//  - lopeta_savel's duration in WAV mode, and the largest sample step at a tone's end
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <vector>
+
+#include "platform/engine_mixer.h"
+#include "sound/sound_output.h"
+#include "support/offline_run.h"
+#include "support/recording_midi_out.h"
+#include "support/wav_builder.h"
+
+using namespace taktovi;
+
+namespace {
+
+struct Rig {
+  explicit Rig(const Clock& clock, const std::string& dir, TestClock* testClock = nullptr)
+      : engine(clock, options()), mixers(&engine), sound({Program::Choice, midi, mixers, clock, dir}) {
+    (void)testClock;
+    sound.startUp();
+    sound.finishCreation();
+  }
+  static AudioEngine::Options options() {
+    AudioEngine::Options o;
+    o.output = AudioEngine::Output::Offline;
+    o.soundfonts = {};
+    return o;
+  }
+  test::RecordingMidiOut midi;
+  AudioEngine engine;
+  EngineMixerFactory mixers;
+  SoundOutput sound;
+};
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+void modeSwitch(const std::string& binDir) {
+  SteadyClock clock;
+  Rig rig(clock, binDir);
+  std::vector<double> ms;
+  for (int i = 0; i < 101; ++i) {
+    const int64_t t0 = clock.nowNs();
+    rig.sound.LuoDirectsound();
+    ms.push_back((clock.nowNs() - t0) / 1e6);
+    rig.engine.render(64);  // lets the audio side hand the old buffer back
+  }
+  std::printf("WAV-mode switch (LuoDirectsound, piano.wav 2.2 s): median %.3f ms, max %.3f ms\n", median(ms),
+              *std::max_element(ms.begin(), ms.end()));
+}
+
+void onsets(int tones) {
+  test::TempDir dir;
+  dir.write("piano.wav", test::pcmWave(test::pcm16(std::vector<int16_t>(44100, 16000))));
+  TestClock clock;
+  Rig rig(clock, dir.path().string() + "/");
+  rig.sound.LuoDirectsound();
+  test::OfflineRun run(rig.engine, clock, 2.0, 3);
+  run.runUntil(10'000'000'000LL);
+  std::mt19937 rng(17);
+  std::uniform_real_distribution<double> gap(0.15e9, 0.25e9);
+  double t = 10e9;
+  std::vector<double> err;
+  for (int i = 0; i < tones; ++i) {
+    t += gap(rng);
+    const auto call = static_cast<int64_t>(t);
+    run.runUntil(call);
+    rig.sound.aloita_savel(44100);
+    run.runUntil(call + 60'000'000);
+    rig.sound.aloita_savel(0);  // a rest: silence within the ramp
+    const int64_t expected = run.expectedFrame(call);
+    const int64_t onset = run.firstAbove(expected - 1000, 1e-6f);
+    err.push_back((onset - expected) * 1000.0 / rig.engine.rate());
+  }
+  double mean = 0, sd = 0, mx = 0;
+  for (double e : err) mean += e;
+  mean /= err.size();
+  for (double e : err) {
+    sd += (e - mean) * (e - mean);
+    mx = std::max(mx, std::fabs(e));
+  }
+  sd = std::sqrt(sd / err.size());
+  std::printf("WAV onset error, %d restarted tones, callback jitter +-2 ms: mean %.4f ms, SD %.4f ms, max |error| %.4f ms, late %llu\n",
+              tones, mean, sd, mx, static_cast<unsigned long long>(rig.engine.lateCommands()));
+}
+
+void toneEnd() {
+  test::TempDir dir;
+  std::vector<int16_t> s(88200);
+  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(16384 * std::sin(2 * M_PI * 441 * i / 44100.0));
+  dir.write("piano.wav", test::pcmWave(test::pcm16(s)));
+  // Duration on the real clock.
+  {
+    SteadyClock clock;
+    Rig rig(clock, dir.path().string() + "/");
+    rig.sound.LuoDirectsound();
+    std::vector<double> us;
+    for (int i = 0; i < 200; ++i) {
+      rig.sound.aloita_savel(i % 2 ? 1 : 38800);
+      const int64_t t0 = clock.nowNs();
+      rig.sound.lopeta_savel();
+      us.push_back((clock.nowNs() - t0) / 1e3);
+      rig.engine.render(16384);  // drains the fade's commands
+    }
+    std::printf("lopeta_savel in WAV mode: median %.1f us, max %.1f us (%.0f volume steps each)\n", median(us),
+                *std::max_element(us.begin(), us.end()), 4751.0);
+  }
+  // Largest step at the end of a full-level tone, against a 5 ms linear fade of the same signal.
+  TestClock clock;
+  Rig rig(clock, dir.path().string() + "/");
+  rig.sound.LuoDirectsound();
+  test::OfflineRun run(rig.engine, clock);
+  run.runMs(100);
+  rig.sound.aloita_savel(1);
+  run.runMs(400);
+  const int64_t endCall = clock.nowNs();
+  rig.sound.lopeta_savel();
+  run.runMs(500);
+  const int64_t end = run.expectedFrame(endCall);
+  const int rate = rig.engine.rate();
+  float step = 0, ideal = 0;
+  const int rampFrames = rate / 200;
+  for (int64_t f = end; f < end + 2 * rampFrames; ++f) step = std::max(step, std::fabs(run.out[2 * f] - run.out[2 * (f - 1)]));
+  // The same sine with a 5 ms linear fade: its largest step.
+  const double amp = 0.5 * rig.engine.rate() / rate;  // full level, 16384/32768
+  for (int k = 1; k < rampFrames; ++k) {
+    auto y = [&](int n) { return amp * (1.0 - static_cast<double>(n) / rampFrames) * std::sin(2 * M_PI * 441 * 34600.0 / 44100 * n / rate); };
+    ideal = std::max(ideal, static_cast<float>(std::fabs(y(k) - y(k - 1))));
+  }
+  std::printf("largest sample step at a tone's end: %.5f (a 5 ms linear fade of the same tone: %.5f)\n", step, ideal);
+}
+
+}  // namespace
+
+int main() {
+  const std::string bin = std::filesystem::canonical("/proc/self/exe").parent_path().string() + "/";
+  modeSwitch(bin);
+  onsets(600);
+  toneEnd();
+  return 0;
+}
