@@ -1,0 +1,15 @@
+#include "choice/app.h"
+
+namespace taktovi {
+
+ChoiceApp::ChoiceApp(QSize screen)
+    : engine(clock, AudioEngine::Options{}),
+      midi(engine, openAlsaPorts()),
+      mixers(&engine),
+      pump(clock),
+      starter(executableDirectory()) {
+  form = std::make_unique<TForm1>(ChoiceDeps{{Program::Choice, midi, mixers, clock, executableDirectory()},
+                                             clock, pump, errors, starter, chooser, screen});
+}
+
+}  // namespace taktovi

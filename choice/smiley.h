@@ -1,0 +1,39 @@
+#pragma once
+// The smiley tally: the 18 x 20 bitmap, the grid rule that places the next smiley, and the
+// paint box that shows them (kept and redrawn when the area is repainted).
+
+#include <QImage>
+#include <QWidget>
+#include <vector>
+
+namespace taktovi {
+
+// The bitmap, built from its pixel rows: green face, black outline, light grey ground.
+QImage smileyImage();
+
+// Where the last smiley went and where the next one goes, in paint-box pixels.
+struct SmileyGrid {
+  int naama_x = 0, naama_y = 0;
+  int seuraava_x = 0, seuraava_y = 0;
+  void reset() { seuraava_x = seuraava_y = 0; }
+  // Takes the next position for a smiley in an area of width w and height h; true when the
+  // area is to be cleared first (the position is back at the top left).
+  bool place(int w, int h);
+};
+
+class SmileyArea : public QWidget {
+ public:
+  explicit SmileyArea(QWidget* parent = nullptr);
+  void clear();
+  void draw(int x, int y);
+  const std::vector<QPoint>& smileys() const { return drawn_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override;
+
+ private:
+  QImage image_;
+  std::vector<QPoint> drawn_;
+};
+
+}  // namespace taktovi

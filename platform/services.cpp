@@ -1,0 +1,35 @@
+#include "platform/services.h"
+
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+namespace taktovi {
+
+void MessageBoxErrorDisplay::show(const std::string& message) {
+  QString text = QString::fromStdString(message);
+  text.replace('\r', '\n');  // messages keep their carriage returns; the box shows them as lines
+  QMessageBox::critical(parent_, QCoreApplication::applicationName(), text.trimmed());
+}
+
+bool SiblingProgramStarter::start(const std::string& fileName) {
+  return QProcess::startDetached(QString::fromStdString(dir_ + fileName), {});
+}
+
+int TimeSeededChooser::draw(int n) {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  std::mt19937 generator(static_cast<unsigned>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
+  return std::uniform_int_distribution<int>(0, n - 1)(generator);
+}
+
+std::string executableDirectory() {
+  std::error_code ec;
+  const auto exe = std::filesystem::canonical("/proc/self/exe", ec);
+  if (ec) return "./";
+  return exe.parent_path().string() + "/";
+}
+
+}  // namespace taktovi

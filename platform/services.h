@@ -1,0 +1,78 @@
+#pragma once
+// Small platform services the windows use: the standard error display, starting the other
+// program, and the random draws.
+
+#include <QString>
+#include <exception>
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace taktovi {
+
+// Shows the message of an error that escaped a handler; the program goes on.
+class ErrorDisplay {
+ public:
+  virtual ~ErrorDisplay() = default;
+  virtual void show(const std::string& message) = 0;
+  // The window the display belongs to, once it exists.
+  virtual void setParentWindow(QWidget*) {}
+};
+
+class MessageBoxErrorDisplay final : public ErrorDisplay {
+ public:
+  explicit MessageBoxErrorDisplay(QWidget* parent = nullptr) : parent_(parent) {}
+  void setParentWindow(QWidget* parent) override { parent_ = parent; }
+  void show(const std::string& message) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// Wraps a handler so that an exception leaving it reaches the error display. The handler's
+// argument types are given explicitly (guarded<int>(...)) so signals can connect to it.
+template <typename... Args, typename F>
+auto guarded(ErrorDisplay& display, F f) {
+  return [&display, f](Args... args) {
+    try {
+      f(args...);
+    } catch (const std::exception& e) {
+      display.show(e.what());
+    }
+  };
+}
+
+// Starts a program by file name from the running executable's directory, no arguments.
+class ProgramStarter {
+ public:
+  virtual ~ProgramStarter() = default;
+  virtual bool start(const std::string& fileName) = 0;
+};
+
+class SiblingProgramStarter final : public ProgramStarter {
+ public:
+  explicit SiblingProgramStarter(std::string executableDir) : dir_(std::move(executableDir)) {}
+  bool start(const std::string& fileName) override;
+
+ private:
+  std::string dir_;
+};
+
+// Uniform draws from 0 to n - 1; the system's generator is seeded from the time of day
+// before each draw.
+class Chooser {
+ public:
+  virtual ~Chooser() = default;
+  virtual int draw(int n) = 0;
+};
+
+class TimeSeededChooser final : public Chooser {
+ public:
+  int draw(int n) override;
+};
+
+// The directory of the running executable, ending with '/'.
+std::string executableDirectory();
+
+}  // namespace taktovi
