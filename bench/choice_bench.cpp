@@ -1,0 +1,104 @@
+// Figures of the choice trainer on the offscreen platform, with the real clock:
+//  - start (before QApplication) to the first painted window, with the whole program stack
+//  - decision lateness of the playback loop (tone ends, slot ends) and CPU during melodies
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "choice/app.h"
+#include "support/fake_services.h"
+#include "support/recording_midi_out.h"
+
+using namespace taktovi;
+
+namespace {
+
+double cpuSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double percentile(std::vector<double> v, double p) {
+  std::sort(v.begin(), v.end());
+  return v[std::min(v.size() - 1, static_cast<size_t>(p * v.size()))];
+}
+
+void melodies(int exercises) {
+  SteadyClock clock;
+  test::RecordingMidiOut midi({{"Synth"}}, &clock);
+  EngineMixerFactory noMixer(nullptr);
+  QtEventPump pump(clock);
+  test::RecordingErrorDisplay errors;
+  test::RecordingStarter starter;
+  test::ScriptedChooser chooser;
+  TForm1 form({{Program::Choice, midi, noMixer, clock, "./"}, clock, pump, errors, starter, chooser, {1024, 768}});
+  form.show();
+  QCoreApplication::processEvents();
+  form.ScrollBar1->setValue(1600);  // isku 400 ms: many decisions per second
+  std::vector<double> lateMs;
+  double busy = 0, wall = 0;
+  for (int e = 0; e < exercises; ++e) {
+    chooser.values = {e % 28, e % 2};
+    const size_t from = midi.calls.size();
+    const double c0 = cpuSeconds();
+    const int64_t w0 = clock.nowNs();
+    form.h.vastattu = true;
+    form.BitBtn1Click();
+    // The 2000 ms wait before the melody is part of the exercise but not of the melody.
+    const double melodyWall = (clock.nowNs() - w0) / 1e9 - 2.0;
+    std::vector<std::pair<double, double>> tones;  // on, off (ns)
+    for (size_t i = from; i < midi.calls.size(); ++i) {
+      const auto& c = midi.calls[i];
+      if (c.op != "msg") continue;
+      const uint32_t st = c.b & 0xF0;
+      if (st == 0x90 || st == 0x80) tones.push_back({c.timeMs * 1e6, -1});
+      if (c.b == kAllNotesOff && !tones.empty() && tones.back().second < 0) tones.back().second = c.timeMs * 1e6;
+    }
+    const int first = form.h.oikea_puoli == 0 ? 1 : 21;
+    for (size_t i = 0; i < tones.size(); ++i) {
+      const double kesto = form.paneelit[first + static_cast<int>(i)]->kesto;
+      const double startMs = std::floor(tones[i].first / 1e6);
+      const double toneDue = (startMs + std::floor(kesto * form.asetukset.aanisuhde) + 1) * 1e6;
+      lateMs.push_back((tones[i].second - toneDue) / 1e6);
+      if (i + 1 < tones.size()) lateMs.push_back((tones[i + 1].first - (startMs + std::floor(kesto) + 1) * 1e6) / 1e6);
+    }
+    // CPU of the melody: the 2000 ms wait idles, so count it with the melody.
+    busy += cpuSeconds() - c0;
+    wall += melodyWall + 2.0;
+    form.GroupBox4Click();
+    form.GroupBox5Click();
+  }
+  std::printf("playback decisions: %zu over %d melodies (isku 400 ms); lateness p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
+              lateMs.size(), exercises, percentile(lateMs, 0.5), percentile(lateMs, 0.99),
+              *std::max_element(lateMs.begin(), lateMs.end()));
+  std::printf("CPU during exercises (wait and melody): %.2f %% of a core\n", busy / wall * 100);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const auto t0 = std::chrono::steady_clock::now();
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  QApplication app(argc, argv);
+  {
+    ChoiceApp trainer({1024, 768});
+    bool painted = false;
+    trainer.form->onFirstPaint = [&] { painted = true; };
+    trainer.form->show();
+    while (!painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("start to first painted window (whole program, offscreen, SDL dummy): %.1f ms\n", ms);
+  }
+  melodies(argc > 1 ? std::atoi(argv[1]) : 12);
+  return 0;
+}
