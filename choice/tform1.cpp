@@ -182,7 +182,7 @@ void TForm1::buildControlStrip() {
 }
 
 void TForm1::buildOverlays() {
-  Panel6 = makePanel(design, "Panel6", palette().color(QPalette::Button));
+  Panel6 = makePanel(design, "Panel6", colours::silver);
   placer_.place(Panel6, 211, 19, 571, 276);
   Memo1 = makeMemo(Panel6, "Memo1", choiceMemo1());
   placer_.place(Memo1, 12, 15, 411, 241);

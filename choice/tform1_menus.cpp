@@ -16,6 +16,7 @@ void TForm1::buildMenus() {
   QMenuBar* bar = menuBar();
   bar->setObjectName("MainMenu1");
   bar->setFont(font());
+  setBackground(bar, colours::silver);  // its own colour, not the window's
   auto item = [this](QMenu* menu, const char* name, const char* caption, auto handler) {
     QAction* a = menu->addAction(QString::fromUtf8(caption));
     a->setObjectName(name);
@@ -137,10 +138,15 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   const int key = static_cast<QKeyEvent*>(event)->key();
   if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Right && key != Qt::Key_Return && key != Qt::Key_Enter)
     return false;
-  // Controls that use these keys themselves keep them; buttons do not (nor move the focus).
-  for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
-    if (qobject_cast<QPlainTextEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr) return false;
-    if (w == this) break;
+  // Controls that use these keys themselves keep them (text fields, the device list, the
+  // menu bar while it is worked by keyboard); buttons do not, nor do the keys move the focus.
+  auto usesKeys = [](QObject* w) {
+    return qobject_cast<QPlainTextEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr ||
+           qobject_cast<QMenuBar*>(w) != nullptr;
+  };
+  if (usesKeys(target)) return false;
+  for (QWidget* w = QApplication::focusWidget(); w != nullptr && w != this; w = w->parentWidget()) {
+    if (usesKeys(w)) return false;
   }
   guarded(deps_.errors, [this, key] { FormKeyDown(key); })();
   return true;

@@ -42,6 +42,10 @@ SoundPanel::SoundPanel(QWidget* parent, SoundOutput& sound, ErrorDisplay& errors
     : QFrame(parent), sound_(sound), layout_(layout) {
   setObjectName("Panel7");
   setFrameStyle(QFrame::Panel | QFrame::Raised);
+  // A grey panel of its own, whatever colour the window behind it takes.
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, QColor(192, 192, 192));
+  setPalette(pal);
   setAutoFillBackground(true);
   setGeometry(scale(layout.panel));
 

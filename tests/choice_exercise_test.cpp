@@ -301,6 +301,21 @@ TEST(ChoiceExercise, ExitDuringAMelodyEndsItBeforeTheDevicesClose) {
   EXPECT_FALSE(f.sound.Directsound);
 }
 
+TEST(ChoiceExercise, ClosingTheWindowDuringAMelodyEndsTheTone) {
+  ChoiceRig rig;
+  TForm1& f = *rig.form;
+  f.show();
+  rig.startAt(0, 0, 0);
+  rig.pump.input(2200, [&] { f.close(); });
+  rig.pump.runUntil(10000);
+  EXPECT_FALSE(f.isVisible());
+  EXPECT_FALSE(f.h.soi);
+  const auto t = rig.tones();
+  ASSERT_EQ(t.size(), 1u);
+  EXPECT_EQ(t[0].off, 2200);  // ended at once, not at its 550 ms
+  EXPECT_NE(rig.midi.calls.back().op, "close");  // the frame's close leaves the device to the system
+}
+
 TEST(ChoiceExercise, SwitchToTheTimingTrainer) {
   ChoiceRig rig;
   TForm1& f = *rig.form;

@@ -140,6 +140,9 @@ TEST(ChoiceWindow, MenusWithTheirCaptions) {
   EXPECT_EQ(top[2]->objectName(), "MIDINI1");
   EXPECT_EQ(top[2]->text(), "SOUND");
   EXPECT_EQ(top[2]->menu(), nullptr);  // a title without items
+  // Readable whatever the window's colour.
+  rig.form->PanelClick(0);
+  EXPECT_EQ(bar->palette().color(QPalette::Window), colours::silver);
 }
 
 TEST(ChoiceWindow, HelpTextsLineByLine) {

@@ -122,4 +122,7 @@ TEST(SoundPanel, ModeButtonsSoundTestAndOk) {
   EXPECT_EQ(rig.midi.messages(), (std::vector<uint32_t>{0x007F3290, 0x00007BB0}));
   QTest::mouseClick(ok, Qt::LeftButton);
   EXPECT_TRUE(p.isHidden());
+  // The panel keeps its own colour when the window's changes.
+  f.PanelClick(3);
+  EXPECT_EQ(p.palette().color(QPalette::Window), QColor(192, 192, 192));
 }
