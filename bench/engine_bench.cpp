@@ -96,8 +96,7 @@ void realTime() {
   const double idle = (cpuSeconds() - c0) / 3 * 100;
   HMIDIOUT h = 0;
   midi.midiOutOpen(h, 0);
-  midi.midiOutShortMsg(h, 0x00734390);  // an organ-like sustained note: program 19
-  midi.midiOutShortMsg(h, 0x007F13C0);
+  midi.midiOutShortMsg(h, 0x007F13C0);  // an organ (program 19): a note that sustains
   midi.midiOutShortMsg(h, 0x00733C90);
   c0 = cpuSeconds();
   sleep(3);

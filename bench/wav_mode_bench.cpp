@@ -21,9 +21,8 @@ using namespace taktovi;
 namespace {
 
 struct Rig {
-  explicit Rig(const Clock& clock, const std::string& dir, TestClock* testClock = nullptr)
+  Rig(const Clock& clock, const std::string& dir)
       : engine(clock, options()), mixers(&engine), sound({Program::Choice, midi, mixers, clock, dir}) {
-    (void)testClock;
     sound.startUp();
     sound.finishCreation();
   }

@@ -1,17 +1,13 @@
 #include "platform/engine_mixer.h"
 
+#include "platform/little_endian.h"
+
 #include <cmath>
 #include <vector>
 
 namespace taktovi {
 
 namespace {
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 float gainOf(int32_t hundredthsDb) {
   return hundredthsDb <= DSBVOLUME_MIN ? 0.0f : static_cast<float>(std::pow(10.0, hundredthsDb / 2000.0));

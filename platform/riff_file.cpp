@@ -1,5 +1,7 @@
 #include "platform/riff_file.h"
 
+#include "platform/little_endian.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -11,11 +13,6 @@ namespace taktovi {
 namespace {
 constexpr uint32_t kRiff = makeFourcc('R', 'I', 'F', 'F');
 constexpr uint32_t kList = makeFourcc('L', 'I', 'S', 'T');
-
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 }  // namespace
 
 std::unique_ptr<RiffFile> RiffFile::open(const char* path, size_t bufferSize) {

@@ -23,9 +23,6 @@ inline constexpr uint32_t MMIOERR_INVALIDPARAM = MMIOERR_BASE + 12;
 inline constexpr uint32_t MMIO_FINDCHUNK = 0x10;
 inline constexpr uint32_t MMIO_FINDRIFF = 0x20;
 inline constexpr uint32_t MMIO_FINDLIST = 0x40;
-// Set in a chunk record by descend when the chunk's size is to be fixed on ascend (unused
-// for reading; kept so the flags field means what callers expect).
-inline constexpr uint32_t MMIO_DIRTY = 0x10000000;
 
 // One chunk: id, size of its data, form type (RIFF/LIST), offset of its data, flags.
 struct ChunkInfo {

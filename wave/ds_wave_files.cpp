@@ -1,5 +1,7 @@
 #include "wave/ds_wave_files.h"
 
+#include "platform/little_endian.h"
+
 #include <cstring>
 #include <new>
 #include <string>
@@ -25,11 +27,6 @@ constexpr const char* kNoMemory = "Error allocating memory for the wave file";
 constexpr const char* kCannotRead = "Cannot read wave file";
 constexpr const char* kCorrupt = "Corrupt wave file";
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 
 void openSteps(const char* fileName, WaveHandle& file, FormatRecord& record, ChunkInfo& riff) {
   file = RiffFile::open(fileName);
