@@ -14,23 +14,16 @@
 #include <vector>
 
 #include "choice/app.h"
+#include "figures.h"
 #include "support/fake_services.h"
 #include "support/recording_midi_out.h"
 
 using namespace taktovi;
 
+using bench::cpuSeconds;
+using bench::percentile;
+
 namespace {
-
-double cpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double percentile(std::vector<double> v, double p) {
-  std::sort(v.begin(), v.end());
-  return v[std::min(v.size() - 1, static_cast<size_t>(p * v.size()))];
-}
 
 void melodies(int exercises) {
   SteadyClock clock;

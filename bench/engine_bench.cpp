@@ -15,33 +15,15 @@
 
 #include "platform/audio_engine.h"
 #include "platform/system_midi_out.h"
+#include "figures.h"
 #include "support/offline_run.h"
 
 using namespace taktovi;
 
+using bench::cpuSeconds;
+using bench::stats;
+
 namespace {
-
-struct Stats {
-  double mean = 0, sd = 0, maxDev = 0, maxAbs = 0;
-};
-Stats stats(const std::vector<double>& v) {
-  Stats s;
-  for (double x : v) s.mean += x;
-  s.mean /= v.size();
-  for (double x : v) {
-    s.sd += (x - s.mean) * (x - s.mean);
-    s.maxDev = std::max(s.maxDev, std::fabs(x - s.mean));
-    s.maxAbs = std::max(s.maxAbs, std::fabs(x));
-  }
-  s.sd = std::sqrt(s.sd / v.size());
-  return s;
-}
-
-double cpuSeconds() {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 void synthOnsets(int tones) {
   TestClock clock;
@@ -66,7 +48,7 @@ void synthOnsets(int tones) {
     const int64_t onset = run.firstAbove(expected - 2000, 0.01f);
     errMs.push_back((onset - expected) * 1000.0 / engine.rate());
   }
-  const Stats s = stats(errMs);
+  const bench::Stats s = stats(errMs);
   std::printf("synth onset error, %d tones, offline, callback jitter +-2 ms, %d Hz, period %d:\n", tones,
               engine.rate(), engine.period());
   std::printf("  constant part (attack to threshold) %.3f ms; SD %.3f ms; max deviation %.3f ms; late commands %llu\n",

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "figures.h"
 #include "platform/engine_mixer.h"
 #include "sound/sound_output.h"
 #include "support/offline_run.h"
@@ -17,6 +18,8 @@
 #include "support/wav_builder.h"
 
 using namespace taktovi;
+
+using bench::median;
 
 namespace {
 
@@ -37,11 +40,6 @@ struct Rig {
   EngineMixerFactory mixers;
   SoundOutput sound;
 };
-
-double median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
-}
 
 void modeSwitch(const std::string& binDir) {
   SteadyClock clock;
@@ -80,16 +78,9 @@ void onsets(int tones) {
     const int64_t onset = run.firstAbove(expected - 1000, 1e-6f);
     err.push_back((onset - expected) * 1000.0 / rig.engine.rate());
   }
-  double mean = 0, sd = 0, mx = 0;
-  for (double e : err) mean += e;
-  mean /= err.size();
-  for (double e : err) {
-    sd += (e - mean) * (e - mean);
-    mx = std::max(mx, std::fabs(e));
-  }
-  sd = std::sqrt(sd / err.size());
+  const bench::Stats st = bench::stats(err);
   std::printf("WAV onset error, %d restarted tones, callback jitter +-2 ms: mean %.4f ms, SD %.4f ms, max |error| %.4f ms, late %llu\n",
-              tones, mean, sd, mx, static_cast<unsigned long long>(rig.engine.lateCommands()));
+              tones, st.mean, st.sd, st.maxAbs, static_cast<unsigned long long>(rig.engine.lateCommands()));
 }
 
 void toneEnd() {
