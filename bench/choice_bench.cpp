@@ -13,10 +13,12 @@
 #include <cstdlib>
 #include <vector>
 
-#include "choice/app.h"
 #include "figures.h"
+#include "support/choice_view.h"
 #include "support/fake_services.h"
 #include "support/recording_midi_out.h"
+#include "support/scripted_pump.h"
+#include "trainer/app.h"
 
 using namespace taktovi;
 
@@ -24,6 +26,22 @@ using bench::cpuSeconds;
 using bench::percentile;
 
 namespace {
+
+// Notes when a widget is first painted.
+class FirstPaint final : public QObject {
+ public:
+  explicit FirstPaint(QWidget* w) { w->installEventFilter(this); }
+  operator bool() const { return painted_; }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    painted_ = painted_ || e->type() == QEvent::Paint;
+    return false;
+  }
+
+ private:
+  bool painted_ = false;
+};
 
 void melodies(int exercises) {
   SteadyClock clock;
@@ -33,10 +51,11 @@ void melodies(int exercises) {
   test::RecordingErrorDisplay errors;
   test::RecordingStarter starter;
   test::ScriptedChooser chooser;
-  TForm1 form({{Program::Choice, midi, noMixer, clock, "./"}, clock, pump, errors, starter, chooser, {1024, 768}});
+  TForm1 form({midi, noMixer, "./", clock, pump, errors, starter, chooser, {1024, 768}});
+  ChoiceTestView view{form};
   form.show();
   QCoreApplication::processEvents();
-  form.ScrollBar1->setValue(1600);  // isku 400 ms: many decisions per second
+  form.findChild<QScrollBar*>("ScrollBar1")->setValue(1600);  // isku 400 ms: many decisions per second
   std::vector<double> lateMs;
   double busy = 0, wall = 0;
   for (int e = 0; e < exercises; ++e) {
@@ -44,8 +63,7 @@ void melodies(int exercises) {
     const size_t from = midi.calls.size();
     const double c0 = cpuSeconds();
     const int64_t w0 = clock.nowNs();
-    form.h.vastattu = true;
-    form.BitBtn1Click();
+    view.start();
     // The 2000 ms wait before the melody is part of the exercise but not of the melody.
     const double melodyWall = (clock.nowNs() - w0) / 1e9 - 2.0;
     std::vector<std::pair<double, double>> tones;  // on, off (ns)
@@ -54,25 +72,32 @@ void melodies(int exercises) {
       if (c.op != "msg") continue;
       const uint32_t st = c.b & 0xF0;
       if (st == 0x90 || st == 0x80) tones.push_back({c.timeMs * 1e6, -1});
-      if (c.b == kAllNotesOff && !tones.empty() && tones.back().second < 0) tones.back().second = c.timeMs * 1e6;
+      if (c.b == kAllNotesOff && !tones.empty() && tones.back().second < 0)
+        tones.back().second = c.timeMs * 1e6;
     }
-    const int first = form.h.oikea_puoli == 0 ? 1 : 21;
+    const int first = view.round().oikea_puoli == 0 ? 1 : 21;
     for (size_t i = 0; i < tones.size(); ++i) {
-      const double kesto = form.paneelit[first + static_cast<int>(i)]->kesto;
+      const double kesto =
+          dynamic_cast<Tomapaneli*>(
+              form.findChild<QFrame*>(QString("paneelit%1").arg(first + static_cast<int>(i))))
+              ->kesto;
       const double startMs = std::floor(tones[i].first / 1e6);
-      const double toneDue = (startMs + std::floor(kesto * form.asetukset.aanisuhde) + 1) * 1e6;
+      const double toneDue = (startMs + std::floor(kesto * view.settings().aanisuhde) + 1) * 1e6;
       lateMs.push_back((tones[i].second - toneDue) / 1e6);
-      if (i + 1 < tones.size()) lateMs.push_back((tones[i + 1].first - (startMs + std::floor(kesto) + 1) * 1e6) / 1e6);
+      if (i + 1 < tones.size())
+        lateMs.push_back((tones[i + 1].first - (startMs + std::floor(kesto) + 1) * 1e6) / 1e6);
     }
     // CPU of the melody: the 2000 ms wait idles, so count it with the melody.
     busy += cpuSeconds() - c0;
     wall += melodyWall + 2.0;
-    form.GroupBox4Click();
-    form.GroupBox5Click();
+    view.answer(0);
+    view.answer(1);
   }
-  std::printf("playback decisions: %zu over %d melodies (isku 400 ms); lateness p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
-              lateMs.size(), exercises, percentile(lateMs, 0.5), percentile(lateMs, 0.99),
-              *std::max_element(lateMs.begin(), lateMs.end()));
+  std::printf(
+      "playback decisions: %zu over %d melodies (isku 400 ms); lateness p50 %.3f ms, p99 %.3f ms, max %.3f "
+      "ms\n",
+      lateMs.size(), exercises, percentile(lateMs, 0.5), percentile(lateMs, 0.99),
+      *std::max_element(lateMs.begin(), lateMs.end()));
   std::printf("CPU during exercises (wait and melody): %.2f %% of a core\n", busy / wall * 100);
 }
 
@@ -84,12 +109,12 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   QApplication app(argc, argv);
   {
-    ChoiceApp trainer({1024, 768});
-    bool painted = false;
-    trainer.form->onFirstPaint = [&] { painted = true; };
+    TrainerApp<TForm1> trainer({1024, 768});
+    FirstPaint painted(trainer.form->centralWidget());
     trainer.form->show();
     while (!painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     std::printf("start to first painted window (whole program, offscreen, SDL dummy): %.1f ms\n", ms);
   }
   melodies(argc > 1 ? std::atoi(argv[1]) : 12);

@@ -25,7 +25,7 @@ namespace {
 
 struct Rig {
   Rig(const Clock& clock, const std::string& dir)
-      : engine(clock, options()), mixers(&engine), sound({Program::Choice, midi, mixers, clock, dir}) {
+      : engine(clock, options()), mixers(&engine), sound({SoundProfile{}, midi, mixers, clock, dir}) {
     sound.startUp();
     sound.finishCreation();
   }
@@ -79,14 +79,17 @@ void onsets(int tones) {
     err.push_back((onset - expected) * 1000.0 / rig.engine.rate());
   }
   const bench::Stats st = bench::stats(err);
-  std::printf("WAV onset error, %d restarted tones, callback jitter +-2 ms: mean %.4f ms, SD %.4f ms, max |error| %.4f ms, late %llu\n",
-              tones, st.mean, st.sd, st.maxAbs, static_cast<unsigned long long>(rig.engine.lateCommands()));
+  std::printf(
+      "WAV onset error, %d restarted tones, callback jitter +-2 ms: mean %.4f ms, SD %.4f ms, max |error| "
+      "%.4f ms, late %llu\n",
+      tones, st.mean, st.sd, st.maxAbs, static_cast<unsigned long long>(rig.engine.lateCommands()));
 }
 
 void toneEnd() {
   test::TempDir dir;
   std::vector<int16_t> s(88200);
-  for (size_t i = 0; i < s.size(); ++i) s[i] = static_cast<int16_t>(16384 * std::sin(2 * M_PI * 441 * i / 44100.0));
+  for (size_t i = 0; i < s.size(); ++i)
+    s[i] = static_cast<int16_t>(16384 * std::sin(2 * M_PI * 441 * i / 44100.0));
   dir.write("piano.wav", test::pcmWave(test::pcm16(s)));
   // Duration on the real clock.
   {
@@ -101,8 +104,8 @@ void toneEnd() {
       us.push_back((clock.nowNs() - t0) / 1e3);
       rig.engine.render(16384);  // drains the fade's commands
     }
-    std::printf("lopeta_savel in WAV mode: median %.1f us, max %.1f us (%.0f volume steps each)\n", median(us),
-                *std::max_element(us.begin(), us.end()), 4751.0);
+    std::printf("lopeta_savel in WAV mode: median %.1f us, max %.1f us (%.0f volume steps each)\n",
+                median(us), *std::max_element(us.begin(), us.end()), 4751.0);
   }
   // Largest step at the end of a full-level tone, against a 5 ms linear fade of the same signal.
   TestClock clock;
@@ -119,14 +122,19 @@ void toneEnd() {
   const int rate = rig.engine.rate();
   float step = 0, ideal = 0;
   const int rampFrames = rate / 200;
-  for (int64_t f = end; f < end + 2 * rampFrames; ++f) step = std::max(step, std::fabs(run.out[2 * f] - run.out[2 * (f - 1)]));
+  for (int64_t f = end; f < end + 2 * rampFrames; ++f)
+    step = std::max(step, std::fabs(run.out[2 * f] - run.out[2 * (f - 1)]));
   // The same sine with a 5 ms linear fade: its largest step.
   const double amp = 0.5 * rig.engine.rate() / rate;  // full level, 16384/32768
   for (int k = 1; k < rampFrames; ++k) {
-    auto y = [&](int n) { return amp * (1.0 - static_cast<double>(n) / rampFrames) * std::sin(2 * M_PI * 441 * 34600.0 / 44100 * n / rate); };
+    auto y = [&](int n) {
+      return amp * (1.0 - static_cast<double>(n) / rampFrames) *
+             std::sin(2 * M_PI * 441 * 34600.0 / 44100 * n / rate);
+    };
     ideal = std::max(ideal, static_cast<float>(std::fabs(y(k) - y(k - 1))));
   }
-  std::printf("largest sample step at a tone's end: %.5f (a 5 ms linear fade of the same tone: %.5f)\n", step, ideal);
+  std::printf("largest sample step at a tone's end: %.5f (a 5 ms linear fade of the same tone: %.5f)\n", step,
+              ideal);
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 #pragma once
-// The choice trainer's 56 tasks (28 pairs: task 2p above, 2p + 1 below) and the build that
-// writes one of them into the rectangle pool.
+// The choice trainer's 56 tasks (28 pairs: task 2p in the upper box, 2p + 1 in the lower) and
+// the build that writes one of them into the rectangle pool.
 
 #include <array>
 #include <cstdint>
 
-#include "choice/tomapaneli.h"
+#include "trainer/pattern.h"
+#include "trainer/tomapaneli.h"
 
 namespace taktovi {
 
@@ -21,19 +22,13 @@ struct ChoiceLadder {
 };
 ChoiceLadder makeChoiceLadder(int screenWidth);
 
-// The pattern of a task, in tokens: 1-6 pitch level, 1h-6h half beat, S strong, W weak, R rest.
+// The pattern of a task in the trainers' notation; null outside 0-55.
 const char* choiceTaskPattern(int tehtava);
 
-// What a build reads besides the task number.
-struct BuildInputs {
-  const ChoiceLadder& ladder;
-  double isku;
-  double puoli_isku;
-  const std::array<int32_t, 10>& korkeudet;
-};
-
-// Writes task `tehtava` into paneelit (index 1-32; index 0 unused): from slot 1 for an even
-// task, from slot 21 for an odd one, and the end marker after it. Outside 0-55 nothing.
-void rakenna_tehtava(int tehtava, const BuildInputs& in, const std::array<Tomapaneli*, kChoicePool + 1>& paneelit);
+// Writes task `tehtava` into the pool: from slot 1 for an even task, from slot 21 for an odd
+// one, and the end marker after it. A pattern with two levels puts the higher on the upper
+// line. Outside 0-55 nothing is written.
+void rakenna_tehtava(int tehtava, const ChoiceLadder& ladder, const PatternSound& sound,
+                     const RectanglePool& paneelit);
 
 }  // namespace taktovi

@@ -1,13 +1,7 @@
 // taktovi1demo: the choice trainer.
-#include <QApplication>
-#include <QScreen>
-
-#include "choice/app.h"
+#include "choice/tform1.h"
+#include "trainer/app.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(taktovi::kChoiceApplicationTitle);
-  taktovi::ChoiceApp trainer(QGuiApplication::primaryScreen()->geometry().size());
-  trainer.form->show();
-  return QApplication::exec();
+  return taktovi::runTrainer<taktovi::TForm1>(argc, argv, taktovi::kChoiceApplicationTitle);
 }

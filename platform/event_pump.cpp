@@ -8,11 +8,15 @@ namespace taktovi {
 
 namespace {
 // Milliseconds from now to the deadline, negative once it has passed (wrap-safe).
-int32_t remaining(const Clock& c, uint32_t deadline) { return static_cast<int32_t>(deadline - c.timeGetTime()); }
+int32_t remaining(const Clock& c, uint32_t deadline) {
+  return static_cast<int32_t>(deadline - c.timeGetTime());
+}
 constexpr int kSpinMs = 2;  // the timer wakes this early; the rest is a spin on the clock
 }  // namespace
 
-void QtEventPump::processPending() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtEventPump::processPending() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtEventPump::wake() {
   woken_ = true;
@@ -21,9 +25,9 @@ void QtEventPump::wake() {
 
 void QtEventPump::wait(uint32_t deadlineMs, bool deferInput) {
   const auto flags = deferInput ? QEventLoop::ExcludeUserInputEvents : QEventLoop::AllEvents;
-  woken_ = false;
   QCoreApplication::processEvents(flags);
-  for (int32_t left = remaining(clock_, deadlineMs); left > 0 && !woken_; left = remaining(clock_, deadlineMs)) {
+  for (int32_t left = remaining(clock_, deadlineMs); left > 0 && !woken_;
+       left = remaining(clock_, deadlineMs)) {
     if (left > kSpinMs) {
       QEventLoop loop;
       QTimer timer;

@@ -21,7 +21,8 @@ class EventPump {
   virtual void waitUntil(uint32_t deadlineMs) = 0;
   // As waitUntil, but user input stays queued until a later round.
   virtual void blockUntil(uint32_t deadlineMs) = 0;
-  // Ends the wait in progress at once (the program is closing).
+  // The program is closing: ends the wait in progress at once, and every later wait returns
+  // after one round of messages.
   virtual void wake() = 0;
 };
 

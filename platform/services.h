@@ -47,13 +47,17 @@ auto guarded(ErrorDisplay& display, F f) {
 class ProgramStarter {
  public:
   virtual ~ProgramStarter() = default;
+  // True when the program has started.
   virtual bool start(const std::string& fileName) = 0;
+  // Where the program is looked for, for messages.
+  virtual std::string location(const std::string& fileName) const = 0;
 };
 
 class SiblingProgramStarter final : public ProgramStarter {
  public:
   explicit SiblingProgramStarter(std::string executableDir) : dir_(std::move(executableDir)) {}
   bool start(const std::string& fileName) override;
+  std::string location(const std::string& fileName) const override { return dir_ + fileName; }
 
  private:
   std::string dir_;

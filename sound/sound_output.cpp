@@ -10,55 +10,60 @@ constexpr int kCachedPatches[] = {0, 12, 56, 71, 80, 86, 107};
 
 SoundOutput::SoundOutput(SoundDeps deps) : deps_(std::move(deps)) {}
 
-SoundOutput::~SoundOutput() { PoistaDirectsound(); }
+SoundOutput::~SoundOutput() {
+  PoistaDirectsound();
+}
 
 void SoundOutput::startUp() {
-  midi_kahva = 0;
-  laitetiedot = {};
+  MidiOutService& midi = deps_.midi;
+  midi_kahva_ = 0;
+  laitetiedot_ = {};
   HaeOletuslaite();
-  deps_.midi.midiOutOpen(midi_kahva, midilaite);
-  if (deps_.midi.midiOutGetDevCaps(midilaite, laitetiedot) == MMSYSERR_NOERROR) midilaitteen_nimi = laitetiedot.szPname;
-  deps_.midi.midiOutReset(midi_kahva);
+  midi.midiOutOpen(midi_kahva_, midilaite_);
+  if (midi.midiOutGetDevCaps(midilaite_, laitetiedot_) == MMSYSERR_NOERROR)
+    midilaitteen_nimi_ = laitetiedot_.szPname;
+  midi.midiOutReset(midi_kahva_);
   valitse_soitin(0);
-  deps_.midi.midiOutShortMsg(midi_kahva, kProgramChange0Ch1);
+  midi.midiOutShortMsg(midi_kahva_, kProgramChange0Ch1);
   lataa_patchit();
-  deps_.midi.midiOutSetVolume(midilaite, kFullVolume);
-  if (deps_.program == Program::Timing) deps_.midi.midiOutShortMsg(midi_kahva, kVolumeFullCh1);
-  deps_.midi.midiOutShortMsg(midi_kahva, kVolumeFullCh0);
+  midi.midiOutSetVolume(midilaite_, kFullVolume);
+  if (deps_.profile.volumeOnChannel1) midi.midiOutShortMsg(midi_kahva_, kVolumeFullCh1);
+  midi.midiOutShortMsg(midi_kahva_, kVolumeFullCh0);
 }
 
 void SoundOutput::finishCreation() {
-  midi_tila = true;
-  soitintiedosto = "piano.wav";
+  midi_tila_ = true;
+  soitintiedosto_ = "piano.wav";
   MaaritaKorkeudet();
 }
 
 void SoundOutput::HaeOletuslaite() {
   const uint32_t count = deps_.midi.midiOutGetNumDevs();
   for (uint32_t id = 0; id < count; ++id) {
-    if (deps_.midi.midiOutGetDevCaps(id, laitetiedot) == MMSYSERR_NOERROR && laitetiedot.wTechnology != MOD_MIDIPORT) {
-      midilaite = id;
+    if (deps_.midi.midiOutGetDevCaps(id, laitetiedot_) == MMSYSERR_NOERROR &&
+        laitetiedot_.wTechnology != MOD_MIDIPORT) {
+      midilaite_ = id;
       return;
     }
   }
 }
 
 void SoundOutput::lataa_patchit() {
-  patchit.fill(0);
-  for (int p : kCachedPatches) patchit[p] = 1;
-  deps_.midi.midiOutCachePatches(midi_kahva, 0, patchit.data(), MIDI_CACHE_BESTFIT);
+  patchit_.fill(0);
+  for (int p : kCachedPatches) patchit_[p] = 1;
+  deps_.midi.midiOutCachePatches(midi_kahva_, 0, patchit_.data(), MIDI_CACHE_BESTFIT);
 }
 
 void SoundOutput::valitse_soitin(int program) {
-  deps_.midi.midiOutShortMsg(midi_kahva, 0x007F00C0u + 256u * (static_cast<uint32_t>(program) & 0xFF));
+  deps_.midi.midiOutShortMsg(midi_kahva_, 0x007F00C0u + 256u * (static_cast<uint32_t>(program) & 0xFF));
 }
 
 void SoundOutput::MaaritaKorkeudet() {
-  korkeudet[7] = 1;
-  korkeudet[8] = 2;
-  korkeudet[9] = 0;
-  const auto& levels = midi_tila ? kMidiPitches : kWavRates;
-  std::copy(levels.begin(), levels.end(), korkeudet.begin() + 1);
+  korkeudet_[7] = 1;
+  korkeudet_[8] = 2;
+  korkeudet_[9] = 0;
+  const auto& levels = midi_tila_ ? kMidiPitches : kWavRates;
+  std::copy(levels.begin(), levels.end(), korkeudet_.begin() + 1);
 }
 
 void SoundOutput::aloita_savel(int32_t arvo) {
@@ -67,69 +72,102 @@ void SoundOutput::aloita_savel(int32_t arvo) {
   if (arvo == 1) message = 0x007F3C90;
   if (arvo == 2) message = 0x003C3C90;
   if (arvo == 0) message = kRestNoteOff;
-  if (midi_tila) {
-    deps_.midi.midiOutShortMsg(midi_kahva, message);
+  if (midi_tila_) {
+    deps_.midi.midiOutShortMsg(midi_kahva_, message);
     return;
   }
-  if (!aanipuskuri) return;  // WAV mode without a sample: silent
+  if (!aanipuskuri_) return;  // WAV mode without a sample: silent
   if (arvo > 2) {
-    aanipuskuri->SetCurrentPosition(0);
-    aanipuskuri->SetFrequency(static_cast<uint32_t>(arvo));
-    aanipuskuri->SetVolume(-500);
+    aanipuskuri_->SetCurrentPosition(0);
+    aanipuskuri_->SetFrequency(static_cast<uint32_t>(arvo));
+    aanipuskuri_->SetVolume(-500);
   } else if (arvo == 1) {
-    aanipuskuri->SetCurrentPosition(0);
-    aanipuskuri->SetFrequency(kWavToneRate);
-    aanipuskuri->SetVolume(0);
+    aanipuskuri_->SetCurrentPosition(0);
+    aanipuskuri_->SetFrequency(kWavToneRate);
+    aanipuskuri_->SetVolume(0);
   } else if (arvo == 2) {
-    aanipuskuri->SetCurrentPosition(0);
-    aanipuskuri->SetFrequency(kWavToneRate);
-    aanipuskuri->SetVolume(-800);
+    aanipuskuri_->SetCurrentPosition(0);
+    aanipuskuri_->SetFrequency(kWavToneRate);
+    aanipuskuri_->SetVolume(-800);
   } else if (arvo == 0) {
-    aanipuskuri->SetVolume(DSBVOLUME_MIN);
+    aanipuskuri_->SetVolume(DSBVOLUME_MIN);
   }
 }
 
 void SoundOutput::lopeta_savel() {
-  if (!midi_tila) fadeOut();
-  if (midi_tila || deps_.program == Program::Timing) deps_.midi.midiOutShortMsg(midi_kahva, kAllNotesOff);
+  if (!midi_tila_) fadeOut();
+  if (midi_tila_ || deps_.profile.allNotesOffInWavMode) deps_.midi.midiOutShortMsg(midi_kahva_, kAllNotesOff);
 }
 
 void SoundOutput::fadeOut() {
-  if (!aanipuskuri) return;
+  if (!aanipuskuri_) return;
   int32_t v = DSBVOLUME_MIN;
-  aanipuskuri->GetVolume(&v);
+  aanipuskuri_->GetVolume(&v);
   const uint32_t t0 = deps_.clock.timeGetTime();
   // Steps of 0.02 dB; the mixer refuses the last one below -10000, so the buffer ends there.
   for (;;) {
     v -= 2;
-    aanipuskuri->SetVolume(v);
+    aanipuskuri_->SetVolume(v);
     if (v < DSBVOLUME_MIN || deps_.clock.timeGetTime() - t0 > 100) break;
   }
 }
 
-void SoundOutput::sulje_midi() { deps_.midi.midiOutClose(midi_kahva); }
+void SoundOutput::sulje_midi() {
+  deps_.midi.midiOutClose(midi_kahva_);
+}
 
 void SoundOutput::chooseInstrument(const Instrument& instrument) {
-  soitintiedosto = instrument.file;
-  if (midi_tila) valitse_soitin(instrument.program);
-  if (!midi_tila) LuoDirectsound();
+  soitintiedosto_ = instrument.file;
+  if (midi_tila_) valitse_soitin(instrument.program);
+  if (!midi_tila_) LuoDirectsound();
 }
 
 void SoundOutput::soundTestPress() {
-  if (midi_tila) {
-    deps_.midi.midiOutShortMsg(midi_kahva, kSoundTestOn);
-  } else if (aanipuskuri) {
-    aanipuskuri->SetCurrentPosition(0);
-    aanipuskuri->SetVolume(-800);
+  if (midi_tila_) {
+    deps_.midi.midiOutShortMsg(midi_kahva_, kSoundTestOn);
+  } else if (aanipuskuri_) {
+    aanipuskuri_->SetCurrentPosition(0);
+    aanipuskuri_->SetVolume(-800);
   }
 }
 
 void SoundOutput::soundTestRelease() {
-  if (midi_tila) {
-    deps_.midi.midiOutShortMsg(midi_kahva, kAllNotesOff);
-  } else if (aanipuskuri) {
-    aanipuskuri->SetVolume(DSBVOLUME_MIN);
+  if (midi_tila_) {
+    deps_.midi.midiOutShortMsg(midi_kahva_, kAllNotesOff);
+  } else if (aanipuskuri_) {
+    aanipuskuri_->SetVolume(DSBVOLUME_MIN);
   }
+}
+
+std::vector<SoundOutput::Device> SoundOutput::listDevices() {
+  MidiOutService& midi = deps_.midi;
+  std::vector<Device> devices;
+  const uint32_t count = midi.midiOutGetNumDevs();
+  for (uint32_t id = 0; id < count; ++id) {
+    if (midi.midiOutGetDevCaps(id, laitetiedot_) != MMSYSERR_NOERROR) continue;
+    if (laitetiedot_.wTechnology == MOD_MIDIPORT) continue;
+    devices.push_back({id, laitetiedot_.szPname});
+  }
+  if (midi.midiOutGetDevCaps(MIDI_MAPPER, laitetiedot_) == MMSYSERR_NOERROR) {
+    devices.push_back({MIDI_MAPPER, laitetiedot_.szPname});
+  }
+  return devices;
+}
+
+bool SoundOutput::chooseDevice(const Device& device) {
+  MidiOutService& midi = deps_.midi;
+  midi.midiOutClose(midi_kahva_);
+  midilaite_ = device.id;
+  midilaitteen_nimi_ = device.name;
+  const bool opened = midi.midiOutOpen(midi_kahva_, midilaite_) == MMSYSERR_NOERROR;
+  midi.midiOutReset(midi_kahva_);
+  midi.midiOutSetVolume(midilaite_, kFullVolume);
+  return opened;
+}
+
+void SoundOutput::midiMode() {
+  midi_tila_ = true;
+  MaaritaKorkeudet();
 }
 
 }  // namespace taktovi

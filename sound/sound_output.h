@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/midi_out.h"
@@ -16,8 +17,6 @@
 #include "sound/instruments.h"
 
 namespace taktovi {
-
-enum class Program { Choice = 1, Timing = 2 };
 
 // MIDI messages of the system, packed (status, data 1 << 8, data 2 << 16).
 inline constexpr uint32_t kProgramChange0Ch1 = 0x007F00C1;
@@ -34,8 +33,14 @@ inline constexpr std::array<int32_t, 6> kMidiPitches = {50, 52, 54, 56, 58, 60};
 inline constexpr std::array<int32_t, 6> kWavRates = {26200, 29300, 32900, 34600, 38800, 44100};
 inline constexpr int32_t kWavToneRate = 34600;  // strong and weak tones in WAV mode
 
+// Where the two programs' sound output differs, handed in as data by each program.
+struct SoundProfile {
+  bool volumeOnChannel1 = false;      // the start-up sets controller 7 on channel 1 too
+  bool allNotesOffInWavMode = false;  // lopeta_savel ends MIDI notes in WAV mode as well
+};
+
 struct SoundDeps {
-  Program program;
+  SoundProfile profile;
   MidiOutService& midi;
   MixerFactory& mixers;
   const Clock& clock;
@@ -76,25 +81,45 @@ class SoundOutput {
   void soundTestPress();
   void soundTestRelease();
 
-  MidiOutService& midi() { return deps_.midi; }
-  Program program() const { return deps_.program; }
+  // --- what the sound settings panel does ---
+  struct Device {
+    uint32_t id;
+    std::string name;
+  };
+  // The devices a user may choose: every device whose capabilities can be read and that is no
+  // external port, then the system's default routing if it answers.
+  std::vector<Device> listDevices();
+  // Closes the device, opens the chosen one, resets it and sets full volume; true when the
+  // open succeeded. The mode and the instrument stay.
+  bool chooseDevice(const Device& device);
+  // The MIDI button: MIDI mode and its pitch table; WAV mode's buffer stays as it is.
+  void midiMode();
 
-  // --- state ---
-  bool midi_tila = true;
-  std::array<int32_t, 10> korkeudet{};  // entries 1-9
-  std::string soitintiedosto = "piano.wav";
-  HMIDIOUT midi_kahva = 0;
-  uint32_t midilaite = 0;
-  std::string midilaitteen_nimi;
-  MidiOutCaps laitetiedot{};
-  std::array<uint16_t, 128> patchit{};
-  std::unique_ptr<SoundMixer> Directsound;
-  std::unique_ptr<SoundBuffer> aanipuskuri;
+  // --- state, as the window and its tests see it ---
+  bool midi_tila() const { return midi_tila_; }
+  const std::array<int32_t, 10>& korkeudet() const { return korkeudet_; }  // entries 1-9
+  const std::string& soitintiedosto() const { return soitintiedosto_; }
+  HMIDIOUT midi_kahva() const { return midi_kahva_; }
+  uint32_t midilaite() const { return midilaite_; }
+  const std::string& midilaitteen_nimi() const { return midilaitteen_nimi_; }
+  const std::array<uint16_t, 128>& patchit() const { return patchit_; }
+  bool hasMixer() const { return Directsound_ != nullptr; }
+  bool hasSampleBuffer() const { return aanipuskuri_ != nullptr; }
 
  private:
   void fadeOut();
 
   SoundDeps deps_;
+  bool midi_tila_ = true;
+  std::array<int32_t, 10> korkeudet_{};
+  std::string soitintiedosto_ = "piano.wav";
+  HMIDIOUT midi_kahva_ = 0;
+  uint32_t midilaite_ = 0;
+  std::string midilaitteen_nimi_;
+  MidiOutCaps laitetiedot_{};
+  std::array<uint16_t, 128> patchit_{};
+  std::unique_ptr<SoundMixer> Directsound_;
+  std::unique_ptr<SoundBuffer> aanipuskuri_;
 };
 
 }  // namespace taktovi

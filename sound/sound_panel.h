@@ -1,77 +1,64 @@
 #pragma once
 // The sound settings panel: the MIDI device list, the status field, the MIDI and WAV mode
-// buttons, the sound test and "OK", over the sound output of its program.
+// buttons, the sound test and "OK", over the sound output of its program. The panel and its
+// controls are built by the program's window (they sit at its own places there); this object
+// fills the list and handles the controls, acting only through the sound output's operations.
 
-#include <QFrame>
-#include <QRect>
+#include <QObject>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 #include "sound/sound_output.h"
 
 class QComboBox;
 class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
+class QWidget;
 
 namespace taktovi {
 
 class ErrorDisplay;
 
-// Where the panel's controls are and what they are called in each program (design units).
-struct SoundPanelLayout {
-  QRect panel;
-  QRect memo;
-  bool memoBold;         // program 1: the bold window font; program 2: the default font
-  bool memoTrailingLine; // program 2 adds an empty line to the help text
-  QRect combo;           // height unused
-  QRect status;
-  const char* midiName;
-  QRect midi;
-  const char* wavName;
-  QRect wav;
-  const char* testName;
-  QRect test;
-  const char* okName;
-  QRect ok;
-  bool raiseOnOpen;      // program 2 brings the panel to the front
+// What differs between the programs' panels: which button is which, and two details.
+struct SoundPanelNames {
+  const char* midi;       // the MIDI button
+  const char* wav;        // the WAV button
+  const char* test;       // the sound test
+  const char* ok;         // "OK"
+  bool raiseOnOpen;       // the panel comes to the front when opened
+  bool memoTrailingLine;  // the help text ends with one more empty line
 };
-const SoundPanelLayout& choiceSoundPanelLayout();
-const SoundPanelLayout& timingSoundPanelLayout();
 
 inline constexpr const char* kChoiceSuccess = "Ihre Auswahl war erfolgreich";
 inline constexpr const char* kChoiceFailure = "Ihre Auswahl war nicht erfolgreich";
 inline constexpr const char* kMidiModeText = "MIDI MODE";
 inline constexpr const char* kWavModeText = "WAV MODE";
-std::vector<const char*> soundPanelHelpLines(bool trailingEmptyLine);
 
-class SoundPanel : public QFrame {
+class SoundPanel : public QObject {
  public:
-  using Scale = std::function<QRect(QRect)>;
-  SoundPanel(QWidget* parent, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelLayout& layout,
-             const Scale& scale, const QFont& windowFont);
+  // `panel` holds the controls Memo2, ComboBox1, Edit3 and the four buttons named in `names`.
+  SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names);
 
   // Opens the panel and fills the device list.
   void hae_midilaitteet();
   // A list entry was chosen.
   void ComboBox1Change(int index);
-  void midiButtonClick();
-  void wavButtonClick();
-  void testPress();
-  void testRelease();
-  void okClick() { hide(); }
 
-  // Device ids of the list's entries, parallel to its item indices.
-  const std::vector<uint32_t>& laitenumerot() const { return laitenumerot_; }
-  QComboBox* ComboBox1 = nullptr;
-  QLineEdit* Edit3 = nullptr;
-  QPlainTextEdit* Memo2 = nullptr;
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void midiButtonClick();
+  void wavButtonClick();
+
+  QWidget* panel_;
   SoundOutput& sound_;
-  const SoundPanelLayout& layout_;
-  std::vector<uint32_t> laitenumerot_;
+  ErrorDisplay& errors_;
+  const SoundPanelNames& names_;
+  QComboBox* ComboBox1_;
+  QLineEdit* Edit3_;
+  QObject* test_;
+  std::vector<SoundOutput::Device> laitenumerot_;  // the devices of the list's entries
+  Qt::MouseButtons held_;                          // buttons held on the sound test
 };
 
 }  // namespace taktovi

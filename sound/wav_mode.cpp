@@ -19,17 +19,17 @@ struct OpenSample {
 }  // namespace
 
 void SoundOutput::PoistaDirectsound() {
-  aanipuskuri.reset();
-  Directsound.reset();
+  aanipuskuri_.reset();
+  Directsound_.reset();
 }
 
 void SoundOutput::LuoDirectsound() {
   PoistaDirectsound();
-  const HRESULT created = deps_.mixers.DirectSoundCreate(Directsound);
-  if (!Directsound) throw EDirectX(created != DS_OK ? created : DSERR_NODRIVER);
-  Directsound->SetCooperativeLevel(deps_.window, DSSCL_NORMAL);
+  const HRESULT created = deps_.mixers.DirectSoundCreate(Directsound_);
+  if (!Directsound_) throw EDirectX(created != DS_OK ? created : DSERR_NODRIVER);
+  Directsound_->SetCooperativeLevel(deps_.window, DSSCL_NORMAL);
 
-  const std::string path = deps_.executableDir + soitintiedosto;
+  const std::string path = deps_.executableDir + soitintiedosto_;
   OpenSample s;  // released on every way out
   WavOpen(path.c_str(), s.handle, s.format, s.riff);
   // A file without a data chunk, or whose data chunk claims more bytes than the file holds,
@@ -43,26 +43,27 @@ void SoundOutput::LuoDirectsound() {
   desc.dwFlags = DSBCAPS_STATIC | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLVOLUME;
   desc.dwBufferBytes = s.data.cksize;
   desc.lpwfxFormat = s.format.get();
-  if (HRESULT r = Directsound->CreateSoundBuffer(desc, aanipuskuri); r != DS_OK) {
-    aanipuskuri.reset();
+  if (HRESULT r = Directsound_->CreateSoundBuffer(desc, aanipuskuri_); r != DS_OK) {
+    aanipuskuri_.reset();
     throw EDirectX(r);
   }
   void* region = nullptr;
   uint32_t size = 0;
-  if (HRESULT r = aanipuskuri->Lock(0, 0, &region, &size, nullptr, nullptr, DSBLOCK_ENTIREBUFFER); r != DS_OK) {
-    aanipuskuri.reset();  // a buffer with no sample in it would only play silence
+  if (HRESULT r = aanipuskuri_->Lock(0, 0, &region, &size, nullptr, nullptr, DSBLOCK_ENTIREBUFFER);
+      r != DS_OK) {
+    aanipuskuri_.reset();  // a buffer with no sample in it would only play silence
     throw EDirectX(r);
   }
   uint32_t copied = 0;
   WavRead(s.handle, size, static_cast<uint8_t*>(region), s.data, copied);
-  if (HRESULT r = aanipuskuri->Unlock(region, size, nullptr, 0); r != DS_OK) {
-    aanipuskuri.reset();
+  if (HRESULT r = aanipuskuri_->Unlock(region, size, nullptr, 0); r != DS_OK) {
+    aanipuskuri_.reset();
     throw EDirectX(r);
   }
   WavRelease(s.handle, s.format);
-  aanipuskuri->SetVolume(DSBVOLUME_MIN);
-  aanipuskuri->Play(0, 0, DSBPLAY_LOOPING);
-  midi_tila = false;
+  aanipuskuri_->SetVolume(DSBVOLUME_MIN);
+  aanipuskuri_->Play(0, 0, DSBPLAY_LOOPING);
+  midi_tila_ = false;
   MaaritaKorkeudet();
 }
 

@@ -3,15 +3,27 @@
 #include "sound/sound_output.h"
 #include "support/recording_midi_out.h"
 #include "support/recording_mixer.h"
+#include "support/wav_builder.h"
 
 using namespace taktovi;
 using namespace taktovi::test;
 
 namespace {
 
+// The two programs' differences: program 2 sets controller 7 on channel 1 at start-up and
+// ends MIDI notes in WAV mode as well.
+constexpr SoundProfile kChoice{false, false};
+constexpr SoundProfile kTiming{true, true};
+
 struct Rig {
-  explicit Rig(Program p = Program::Choice, std::vector<FakeDevice> devices = {{"Synth A"}})
-      : midi(std::move(devices)), sound({p, midi, mixer, clock, "/nonexistent/", nullptr}) {}
+  explicit Rig(SoundProfile p = kChoice, std::vector<FakeDevice> devices = {{"Synth A"}})
+      : midi(std::move(devices)), sound({p, midi, mixer, clock, dir.path().string() + "/", nullptr}) {}
+  // WAV mode with a short piano sample.
+  void enterWavMode() {
+    dir.write("piano.wav", pcmWave(pcm16(std::vector<int16_t>(100, 9))));
+    sound.LuoDirectsound();
+  }
+  TempDir dir;
   TestClock clock;
   RecordingMidiOut midi;
   RecordingMixer mixer;
@@ -21,7 +33,7 @@ struct Rig {
 }  // namespace
 
 TEST(SoundMidi, StartUpSequenceOfEachProgram) {
-  for (Program p : {Program::Choice, Program::Timing}) {
+  for (SoundProfile p : {kChoice, kTiming}) {
     Rig r(p, {{"Port", MOD_MIDIPORT}, {"Synth B", MOD_SWSYNTH}});
     r.sound.startUp();
     const HMIDIOUT h = 101;  // the fake's handle for device 1
@@ -33,12 +45,12 @@ TEST(SoundMidi, StartUpSequenceOfEachProgram) {
         {"cache", 0, 2},
         {"volume", 1, 0xFFFFFFFF},
     };
-    if (p == Program::Timing) want.push_back({"msg", h, 0x007F07B1});
+    if (p.volumeOnChannel1) want.push_back({"msg", h, 0x007F07B1});
     want.push_back({"msg", h, 0x007F07B0});
-    EXPECT_EQ(r.midi.actions(), want) << static_cast<int>(p);
-    EXPECT_EQ(r.sound.midilaite, 1u);
-    EXPECT_EQ(r.sound.midi_kahva, h);
-    EXPECT_EQ(r.sound.midilaitteen_nimi, "Synth B");
+    EXPECT_EQ(r.midi.actions(), want) << p.volumeOnChannel1;
+    EXPECT_EQ(r.sound.midilaite(), 1u);
+    EXPECT_EQ(r.sound.midi_kahva(), h);
+    EXPECT_EQ(r.sound.midilaitteen_nimi(), "Synth B");
   }
 }
 
@@ -48,27 +60,28 @@ TEST(SoundMidi, PatchCachingMarksSevenProgramsWith86Not88) {
   std::vector<uint16_t> want(128, 0);
   for (int p : {0, 12, 56, 71, 80, 86, 107}) want[p] = 1;
   EXPECT_EQ(r.midi.cachedPatches, want);
-  EXPECT_EQ(r.sound.patchit[88], 0);
+  EXPECT_EQ(r.sound.patchit()[88], 0);
 }
 
 TEST(SoundMidi, DefaultDeviceIsTheFirstThatIsNoPort) {
-  Rig a(Program::Choice, {{"P1", MOD_MIDIPORT}, {"Unreadable", MOD_SWSYNTH, false}, {"S", MOD_SYNTH}, {"T", MOD_SWSYNTH}});
+  Rig a(kChoice,
+        {{"P1", MOD_MIDIPORT}, {"Unreadable", MOD_SWSYNTH, false}, {"S", MOD_SYNTH}, {"T", MOD_SWSYNTH}});
   a.sound.HaeOletuslaite();
-  EXPECT_EQ(a.sound.midilaite, 2u);
+  EXPECT_EQ(a.sound.midilaite(), 2u);
 
   // Every device an external port: the default stays device 0 (a port), which opens.
-  Rig b(Program::Choice, {{"P1", MOD_MIDIPORT}, {"P2", MOD_MIDIPORT}});
+  Rig b(kChoice, {{"P1", MOD_MIDIPORT}, {"P2", MOD_MIDIPORT}});
   b.sound.startUp();
-  EXPECT_EQ(b.sound.midilaite, 0u);
-  EXPECT_EQ(b.sound.midilaitteen_nimi, "P1");
+  EXPECT_EQ(b.sound.midilaite(), 0u);
+  EXPECT_EQ(b.sound.midilaitteen_nimi(), "P1");
 
   // No device at all: 0 stays, the open fails and every message goes to a dead handle.
-  Rig c(Program::Choice, {});
+  Rig c(kChoice, {});
   c.sound.startUp();
   c.sound.finishCreation();
-  EXPECT_EQ(c.sound.midilaite, 0u);
-  EXPECT_EQ(c.sound.midi_kahva, 0u);
-  EXPECT_EQ(c.sound.midilaitteen_nimi, "");
+  EXPECT_EQ(c.sound.midilaite(), 0u);
+  EXPECT_EQ(c.sound.midi_kahva(), 0u);
+  EXPECT_EQ(c.sound.midilaitteen_nimi(), "");
   c.sound.aloita_savel(50);
   c.sound.lopeta_savel();
   EXPECT_EQ(c.midi.calls.back().op, "msg");
@@ -91,8 +104,9 @@ TEST(SoundMidi, PackedWordsForEveryToneValue) {
   r.sound.aloita_savel(0);
   r.sound.aloita_savel(26200);  // a task built in WAV mode: the low byte, note 88
   r.sound.aloita_savel(44100);  // 44100 = 0xAC44: note 0x44
-  const std::vector<uint32_t> want = {0x00733290, 0x00733490, 0x00733690, 0x00733890, 0x00733A90, 0x00733C90,
-                                      0x007F3C90, 0x003C3C90, kRestNoteOff, 0x00735890, 0x00734490};
+  const std::vector<uint32_t> want = {0x00733290,   0x00733490, 0x00733690, 0x00733890,
+                                      0x00733A90,   0x00733C90, 0x007F3C90, 0x003C3C90,
+                                      kRestNoteOff, 0x00735890, 0x00734490};
   EXPECT_EQ(r.midi.messages(), want);
   EXPECT_EQ(kRestNoteOff & 0xF0, 0x80u);
 }
@@ -109,37 +123,43 @@ TEST(SoundMidi, ProgramChangeSendsOnlyTheLowByte) {
 TEST(SoundMidi, PitchTablePerMode) {
   Rig r;
   r.sound.finishCreation();
-  EXPECT_EQ(r.sound.korkeudet, (std::array<int32_t, 10>{0, 50, 52, 54, 56, 58, 60, 1, 2, 0}));
-  r.sound.midi_tila = false;
-  r.sound.MaaritaKorkeudet();
-  EXPECT_EQ(r.sound.korkeudet, (std::array<int32_t, 10>{0, 26200, 29300, 32900, 34600, 38800, 44100, 1, 2, 0}));
-  EXPECT_EQ(r.sound.soitintiedosto, "piano.wav");
+  EXPECT_EQ(r.sound.korkeudet(), (std::array<int32_t, 10>{0, 50, 52, 54, 56, 58, 60, 1, 2, 0}));
+  r.enterWavMode();
+  EXPECT_EQ(r.sound.korkeudet(),
+            (std::array<int32_t, 10>{0, 26200, 29300, 32900, 34600, 38800, 44100, 1, 2, 0}));
+  EXPECT_EQ(r.sound.soitintiedosto(), "piano.wav");
 }
 
 TEST(SoundMidi, ToneEndPerProgramAndMode) {
-  for (Program p : {Program::Choice, Program::Timing}) {
+  for (SoundProfile p : {kChoice, kTiming}) {
     Rig r(p);
     r.sound.startUp();
     r.sound.finishCreation();
     r.midi.calls.clear();
     r.sound.lopeta_savel();
     EXPECT_EQ(r.midi.messages(), std::vector<uint32_t>{kAllNotesOff});
-    // WAV mode without a buffer: program 1 sends nothing, program 2 still ends MIDI notes.
-    r.sound.midi_tila = false;
+    // WAV mode without a buffer (the sample of the instrument chosen in it is missing):
+    // program 1 sends nothing, program 2 still ends MIDI notes.
+    r.enterWavMode();
+    EXPECT_ANY_THROW(r.sound.chooseInstrument(kInstruments[6]));
+    EXPECT_FALSE(r.sound.hasSampleBuffer());
     r.midi.calls.clear();
     r.sound.lopeta_savel();
     r.sound.aloita_savel(50);
     const std::vector<uint32_t> wavMode =
-        p == Program::Timing ? std::vector<uint32_t>{kAllNotesOff} : std::vector<uint32_t>{};
+        p.allNotesOffInWavMode ? std::vector<uint32_t>{kAllNotesOff} : std::vector<uint32_t>{};
     EXPECT_EQ(r.midi.messages(), wavMode);
   }
 }
 
 TEST(SoundMidi, InstrumentTableAndMidiModeHandlers) {
-  const char* captions[] = {"KLAVIER", "MARIMBA", "TROMPETE", "KLARINETTE", "KEYBOARD 1", "KEYBOARD 2", "KOTO"};
-  const char* items[] = {"PIANO1", "MARIMBA1", "TRUMPETTI1", "KLARINETTI1", "ELEKTRONINEN11", "ELEKTRONINEN21", "KOTO1"};
+  const char* captions[] = {"KLAVIER",    "MARIMBA",    "TROMPETE", "KLARINETTE",
+                            "KEYBOARD 1", "KEYBOARD 2", "KOTO"};
+  const char* items[] = {"PIANO1",         "MARIMBA1",       "TRUMPETTI1", "KLARINETTI1",
+                         "ELEKTRONINEN11", "ELEKTRONINEN21", "KOTO1"};
   const int programs[] = {0, 12, 56, 71, 88, 80, 107};
-  const char* files[] = {"piano.wav", "marimba.wav", "trumpet.wav", "clarinet.wav", "solosynth.wav", "square.wav", "koto.wav"};
+  const char* files[] = {"piano.wav",     "marimba.wav", "trumpet.wav", "clarinet.wav",
+                         "solosynth.wav", "square.wav",  "koto.wav"};
   Rig r;
   r.sound.startUp();
   r.sound.finishCreation();
@@ -152,7 +172,7 @@ TEST(SoundMidi, InstrumentTableAndMidiModeHandlers) {
     EXPECT_STREQ(in.file, files[i]);
     r.midi.calls.clear();
     r.sound.chooseInstrument(in);
-    EXPECT_EQ(r.sound.soitintiedosto, files[i]);
+    EXPECT_EQ(r.sound.soitintiedosto(), files[i]);
     EXPECT_EQ(r.midi.messages(), std::vector<uint32_t>{0x007F00C0u + 256u * programs[i]});
   }
   EXPECT_TRUE(r.mixer.log.calls.empty());  // MIDI mode builds no mixer

@@ -5,7 +5,7 @@
 #include <QPushButton>
 
 #include "sound/sound_panel.h"
-#include "support/choice_rig.h"
+#include "support/choice_view.h"
 
 using namespace taktovi;
 using namespace taktovi::test;
@@ -18,111 +18,155 @@ QStringList entries(QComboBox* c) {
   return l;
 }
 
+// The user picks entry `i` of the device list.
+void choose(ChoiceRig& rig, int i) {
+  emit rig.get<QComboBox>("ComboBox1")->activated(i);
+}
+
+uint32_t openedDevice(const RecordingMidiOut& midi) {
+  for (auto it = midi.calls.rbegin(); it != midi.calls.rend(); ++it)
+    if (it->op == "open") return it->a;
+  return 0xDEAD;
+}
+
 }  // namespace
 
 TEST(SoundPanel, ListsSynthesizersAndTheMapperButNeverPorts) {
-  ChoiceRig rig({800, 600}, {{"Port A", MOD_MIDIPORT}, {"Synth B"}, {"Broken", MOD_SWSYNTH, false}, {"Synth C", MOD_SYNTH}});
-  SoundPanel& p = *rig.form->Panel7;
-  rig.form->MIDINI1Click();
-  EXPECT_FALSE(p.isHidden());
-  EXPECT_EQ(entries(p.ComboBox1), (QStringList{"Synth B", "Synth C", "Fake Mapper"}));
-  EXPECT_EQ(p.laitenumerot(), (std::vector<uint32_t>{1, 3, MIDI_MAPPER}));
-  EXPECT_EQ(p.ComboBox1->currentText(), "Synth B");  // the current device's name
-  EXPECT_EQ(p.Edit3->text(), "");
+  ChoiceRig rig(
+      {800, 600},
+      {{"Port A", MOD_MIDIPORT}, {"Synth B"}, {"Broken", MOD_SWSYNTH, false}, {"Synth C", MOD_SYNTH}});
+  rig.action("MIDINI1")->trigger();
+  auto* list = rig.get<QComboBox>("ComboBox1");
+  EXPECT_FALSE(rig.get("Panel7")->isHidden());
+  EXPECT_EQ(entries(list), (QStringList{"Synth B", "Synth C", "Fake Mapper"}));
+  EXPECT_EQ(list->currentText(), "Synth B");  // the current device's name
+  EXPECT_EQ(rig.get<QLineEdit>("Edit3")->text(), "");
+  // Each entry stands for its own device id.
+  const uint32_t ids[] = {1, 3, MIDI_MAPPER};
+  for (int i = 0; i < 3; ++i) {
+    choose(rig, i);
+    EXPECT_EQ(openedDevice(rig.midi), ids[i]) << i;
+  }
 }
 
 TEST(SoundPanel, NoDevicesOnlyPortsAndMoreThanFit) {
   ChoiceRig none({800, 600}, {});
   none.midi.mapperAnswers = false;
-  none.form->MIDINI1Click();
-  EXPECT_EQ(none.form->Panel7->ComboBox1->count(), 0);
+  none.action("MIDINI1")->trigger();
+  EXPECT_EQ(none.get<QComboBox>("ComboBox1")->count(), 0);
   ChoiceRig mapperOnly({800, 600}, {});
-  mapperOnly.form->MIDINI1Click();
-  EXPECT_EQ(entries(mapperOnly.form->Panel7->ComboBox1), QStringList{"Fake Mapper"});
+  mapperOnly.action("MIDINI1")->trigger();
+  EXPECT_EQ(entries(mapperOnly.get<QComboBox>("ComboBox1")), QStringList{"Fake Mapper"});
 
   ChoiceRig ports({800, 600}, {{"P1", MOD_MIDIPORT}, {"P2", MOD_MIDIPORT}});
-  ports.form->MIDINI1Click();
-  EXPECT_EQ(entries(ports.form->Panel7->ComboBox1), QStringList{"Fake Mapper"});
-  EXPECT_EQ(ports.form->sound.midilaite, 0u);  // the start-up kept device 0, a port
+  ports.action("MIDINI1")->trigger();
+  EXPECT_EQ(entries(ports.get<QComboBox>("ComboBox1")), QStringList{"Fake Mapper"});
+  EXPECT_EQ(view(ports).sound().midilaite(), 0u);  // the start-up kept device 0, a port
 
   std::vector<FakeDevice> many;
   for (int i = 0; i < 9; ++i) many.push_back({"Synth " + std::to_string(i)});
   ChoiceRig lots({800, 600}, many);
-  lots.form->MIDINI1Click();
-  EXPECT_EQ(lots.form->Panel7->ComboBox1->count(), 10);
-  EXPECT_EQ(lots.form->Panel7->laitenumerot().size(), 10u);
-  lots.form->Panel7->ComboBox1Change(8);
-  EXPECT_EQ(lots.form->sound.midilaite, 8u);
+  lots.action("MIDINI1")->trigger();
+  EXPECT_EQ(lots.get<QComboBox>("ComboBox1")->count(), 10);
+  choose(lots, 8);
+  EXPECT_EQ(view(lots).sound().midilaite(), 8u);
+  choose(lots, 9);
+  EXPECT_EQ(view(lots).sound().midilaite(), MIDI_MAPPER);
   // The list is rebuilt at every opening.
   lots.midi.devices.resize(2);
-  lots.form->MIDINI1Click();
-  EXPECT_EQ(lots.form->Panel7->ComboBox1->count(), 3);
+  lots.action("MIDINI1")->trigger();
+  EXPECT_EQ(lots.get<QComboBox>("ComboBox1")->count(), 3);
 }
 
 TEST(SoundPanel, ChoosingADeviceReportsTheOpenAndResetsIt) {
   ChoiceRig rig({800, 600}, {{"Synth A"}, {"Dead", MOD_SWSYNTH, true, false}});
-  SoundPanel& p = *rig.form->Panel7;
-  rig.form->MIDINI1Click();
+  auto* status = rig.get<QLineEdit>("Edit3");
+  rig.action("MIDINI1")->trigger();
   rig.midi.calls.clear();
-  p.ComboBox1Change(1);
-  EXPECT_EQ(p.Edit3->text(), "Ihre Auswahl war nicht erfolgreich");
-  EXPECT_EQ(rig.midi.actions(), (std::vector<MidiCall>{{"close", 100}, {"open", 1}, {"reset", 0}, {"volume", 1, 0xFFFFFFFF}}));
-  EXPECT_EQ(rig.form->sound.midilaitteen_nimi, "Dead");
+  choose(rig, 1);
+  EXPECT_EQ(status->text(), "Ihre Auswahl war nicht erfolgreich");
+  EXPECT_EQ(rig.midi.actions(),
+            (std::vector<MidiCall>{{"close", 100}, {"open", 1}, {"reset", 0}, {"volume", 1, 0xFFFFFFFF}}));
+  EXPECT_EQ(view(rig).sound().midilaitteen_nimi(), "Dead");
   rig.midi.calls.clear();
-  p.ComboBox1Change(0);
-  EXPECT_EQ(p.Edit3->text(), "Ihre Auswahl war erfolgreich");
-  EXPECT_EQ(rig.midi.actions(), (std::vector<MidiCall>{{"close", 0}, {"open", 0}, {"reset", 100}, {"volume", 0, 0xFFFFFFFF}}));
+  choose(rig, 0);
+  EXPECT_EQ(status->text(), "Ihre Auswahl war erfolgreich");
+  EXPECT_EQ(rig.midi.actions(),
+            (std::vector<MidiCall>{{"close", 0}, {"open", 0}, {"reset", 100}, {"volume", 0, 0xFFFFFFFF}}));
   EXPECT_TRUE(rig.midi.messages().empty());  // no program change, controller or patches
-  // No entry chosen (typing into the field): nothing is opened or closed.
+  // Typing into the list's field chooses, opens and closes nothing.
   rig.midi.calls.clear();
-  p.ComboBox1Change(-1);
-  p.ComboBox1Change(7);
+  auto* field = rig.get<QComboBox>("ComboBox1")->lineEdit();
+  EXPECT_TRUE(field->isReadOnly());
+  QTest::keyClicks(field, "Synth");
   EXPECT_TRUE(rig.midi.actions().empty());
-  EXPECT_TRUE(p.ComboBox1->lineEdit()->isReadOnly());
 }
 
 TEST(SoundPanel, ModeButtonsSoundTestAndOk) {
   ChoiceRig rig;
-  TForm1& f = *rig.form;
-  SoundPanel& p = *f.Panel7;
-  f.MIDINI1Click();
-  auto* wav = p.findChild<QPushButton*>("Button8");
-  auto* midi = p.findChild<QPushButton*>("Button9");
-  auto* test = p.findChild<QPushButton*>("Button4");
-  auto* ok = p.findChild<QPushButton*>("Button5");
-  ASSERT_TRUE(wav && midi && test && ok);
+  ChoiceTestView v = view(rig);
+  rig.action("MIDINI1")->trigger();
+  auto* wav = rig.get<QPushButton>("Button8");
+  auto* midi = rig.get<QPushButton>("Button9");
+  auto* test = rig.get<QPushButton>("Button4");
+  auto* ok = rig.get<QPushButton>("Button5");
+  auto* status = rig.get<QLineEdit>("Edit3");
   EXPECT_EQ(wav->text(), "WAV");
   EXPECT_EQ(midi->text(), "MIDI");
   EXPECT_EQ(test->text(), "SOUND TEST");
   EXPECT_EQ(wav->geometry(), QRect(624, 104, 121, 57));
-  EXPECT_EQ(p.Edit3->geometry(), QRect(465, 56, 276, 24));
+  EXPECT_EQ(status->geometry(), QRect(465, 56, 276, 24));
   // WAV without a sample file: the error display, the status unchanged.
   QTest::mouseClick(wav, Qt::LeftButton);
-  EXPECT_EQ(rig.errors.shown, std::vector<std::string>{"Assertion failure"});
-  EXPECT_EQ(p.Edit3->text(), "");
-  EXPECT_TRUE(f.sound.midi_tila);
+  ASSERT_EQ(rig.errors.shown.size(), 1u);
+  EXPECT_NE(rig.errors.shown[0].find("Assertion failure"), std::string::npos);
+  EXPECT_EQ(status->text(), "");
+  EXPECT_TRUE(v.sound().midi_tila());
   rig.dir.write("piano.wav", pcmWave(pcm16(std::vector<int16_t>(100, 9))));
   QTest::mouseClick(wav, Qt::LeftButton);
-  EXPECT_EQ(p.Edit3->text(), "WAV MODE");
-  EXPECT_FALSE(f.sound.midi_tila);
-  EXPECT_EQ(f.sound.korkeudet[6], 44100);
+  EXPECT_EQ(status->text(), "WAV MODE");
+  EXPECT_FALSE(v.sound().midi_tila());
+  EXPECT_EQ(v.sound().korkeudet()[6], 44100);
   // The sound test in WAV mode, on press and release.
   QTest::mousePress(test, Qt::LeftButton);
   QTest::mouseRelease(test, Qt::LeftButton);
   const auto& log = rig.mixer.log.calls;
-  EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()), (std::vector<std::string>{"pos 0", "vol -800", "vol -10000"}));
+  EXPECT_EQ(std::vector<std::string>(log.end() - 3, log.end()),
+            (std::vector<std::string>{"pos 0", "vol -800", "vol -10000"}));
   QTest::mouseClick(midi, Qt::LeftButton);
-  EXPECT_EQ(p.Edit3->text(), "MIDI MODE");
-  EXPECT_TRUE(f.sound.midi_tila);
-  EXPECT_EQ(f.sound.korkeudet[6], 60);
-  EXPECT_TRUE(f.sound.aanipuskuri);  // the buffer stays
+  EXPECT_EQ(status->text(), "MIDI MODE");
+  EXPECT_TRUE(v.sound().midi_tila());
+  EXPECT_EQ(v.sound().korkeudet()[6], 60);
+  EXPECT_TRUE(v.sound().hasSampleBuffer());  // the buffer stays
   rig.midi.calls.clear();
   QTest::mousePress(test, Qt::LeftButton);
   QTest::mouseRelease(test, Qt::LeftButton);
   EXPECT_EQ(rig.midi.messages(), (std::vector<uint32_t>{0x007F3290, 0x00007BB0}));
   QTest::mouseClick(ok, Qt::LeftButton);
-  EXPECT_TRUE(p.isHidden());
+  EXPECT_TRUE(rig.get("Panel7")->isHidden());
   // The panel keeps its own colour when the window's changes.
-  f.PanelClick(3);
-  EXPECT_EQ(p.palette().color(QPalette::Window), QColor(192, 192, 192));
+  QTest::mouseClick(rig.get("Panel5"), Qt::LeftButton);
+  EXPECT_EQ(backgroundOf(rig.get("Panel7")), QColor(192, 192, 192));
+}
+
+TEST(SoundPanel, SoundTestForAnyButtonOncePerPressWhereverThePointerGoes) {
+  ChoiceRig rig;
+  rig.action("MIDINI1")->trigger();
+  auto* test = rig.get<QPushButton>("Button4");
+  rig.midi.calls.clear();
+  QTest::mousePress(test, Qt::RightButton);
+  QTest::mouseMove(test, QPoint(-40, -40));  // off the button and back while held
+  QTest::mouseMove(test, test->rect().center());
+  QTest::mousePress(test, Qt::MiddleButton);  // a second button adds no second tone
+  QTest::mouseRelease(test, Qt::MiddleButton);
+  EXPECT_EQ(rig.midi.messages(), std::vector<uint32_t>{0x007F3290});
+  QTest::mouseRelease(test, Qt::RightButton, {}, QPoint(-40, -40));
+  EXPECT_EQ(rig.midi.messages(), (std::vector<uint32_t>{0x007F3290, 0x00007BB0}));
+  // A double click: press, release, double-click press, release.
+  QTest::mousePress(test, Qt::LeftButton);
+  QTest::mouseRelease(test, Qt::LeftButton);
+  QTest::mouseDClick(test, Qt::LeftButton);
+  QTest::mouseRelease(test, Qt::LeftButton);
+  EXPECT_EQ(rig.midi.messages(),
+            (std::vector<uint32_t>{0x007F3290, 0x00007BB0, 0x007F3290, 0x00007BB0, 0x007F3290, 0x00007BB0}));
 }

@@ -19,7 +19,8 @@ namespace {
 
 std::vector<int16_t> sine(double hz, int frames, double amplitude = 0.5, int rate = 44100) {
   std::vector<int16_t> s(frames);
-  for (int i = 0; i < frames; ++i) s[i] = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * M_PI * hz * i / rate)));
+  for (int i = 0; i < frames; ++i)
+    s[i] = static_cast<int16_t>(std::lround(amplitude * 32767 * std::sin(2 * M_PI * hz * i / rate)));
   return s;
 }
 
@@ -33,7 +34,8 @@ class WavEngine : public ::testing::Test {
     engine_ = std::make_unique<AudioEngine>(clock_, o);
     mixers_ = std::make_unique<EngineMixerFactory>(engine_.get());
     run_ = std::make_unique<OfflineRun>(*engine_, clock_);
-    sound_ = std::make_unique<SoundOutput>(SoundDeps{Program::Choice, midi_, *mixers_, clock_, dir_.path().string() + "/"});
+    sound_ = std::make_unique<SoundOutput>(
+        SoundDeps{SoundProfile{}, midi_, *mixers_, clock_, dir_.path().string() + "/"});
     sound_->startUp();
     sound_->finishCreation();
   }
@@ -57,7 +59,8 @@ class WavEngine : public ::testing::Test {
   }
   float largestStep(int64_t from, int64_t to) const {
     float step = 0;
-    for (int64_t f = from + 1; f < to; ++f) step = std::max(step, std::fabs(run_->out[2 * f] - run_->out[2 * (f - 1)]));
+    for (int64_t f = from + 1; f < to; ++f)
+      step = std::max(step, std::fabs(run_->out[2 * f] - run_->out[2 * (f - 1)]));
     return step;
   }
 
@@ -104,7 +107,8 @@ TEST_F(WavEngine, StrongAndWeakTonesPlayAt34600) {
     run_->runUntil(t + 400'000'000);
     const int64_t on = run_->expectedFrame(t);
     EXPECT_NEAR(frequency(on + 2400, on + 16800), 441.0 * 34600 / 44100, 0.5) << code;
-    EXPECT_NEAR(20 * std::log10(run_->peak(on + 2400, on + 16800) / 0.5), code == 1 ? 0.0 : -8.0, 0.1) << code;
+    EXPECT_NEAR(20 * std::log10(run_->peak(on + 2400, on + 16800) / 0.5), code == 1 ? 0.0 : -8.0, 0.1)
+        << code;
     sound_->lopeta_savel();
   }
 }
@@ -190,17 +194,19 @@ TEST_F(WavEngine, BadSamplesGiveAClearErrorNeverACrash) {
        "\r\rThe specified wave format is not supported.\r\r"},
       {"24-bit", riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 24)), chunk("data", Bytes(300, 0))}),
        "\r\rThe specified wave format is not supported.\r\r"},
-      {"six channels", riff("WAVE", {chunk("fmt ", fmtPayload(1, 6, 44100, 16)), chunk("data", Bytes(1200, 0))}),
+      {"six channels",
+       riff("WAVE", {chunk("fmt ", fmtPayload(1, 6, 44100, 16)), chunk("data", Bytes(1200, 0))}),
        "\r\rThe specified wave format is not supported.\r\r"},
       {"no data bytes", riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", {})}),
        "\r\rOne or more of the parameters passed to the function are incorrect.\r\r"},
-      {"declares more", riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", data, 0xFFFFFF00u)}), ""},
+      {"declares more",
+       riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", data, 0xFFFFFF00u)}), ""},
       {"truncated", truncated, ""},
       {"empty", {}, ""},
   };
   for (const Case& c : cases) {
-    dir_.write("bad.wav", c.file);
-    sound_->soitintiedosto = "bad.wav";
+    dir_.write("koto.wav", c.file);
+    sound_->chooseInstrument(kInstruments[6]);  // in MIDI mode: names the sample only
     try {
       sound_->LuoDirectsound();
       ADD_FAILURE() << c.what << ": no error";
@@ -209,13 +215,14 @@ TEST_F(WavEngine, BadSamplesGiveAClearErrorNeverACrash) {
     } catch (const AssertionError& e) {
       EXPECT_TRUE(c.message.empty()) << c.what;
     }
-    EXPECT_TRUE(sound_->midi_tila) << c.what;
-    EXPECT_FALSE(sound_->aanipuskuri) << c.what;
+    EXPECT_TRUE(sound_->midi_tila()) << c.what;
+    EXPECT_FALSE(sound_->hasSampleBuffer()) << c.what;
   }
   // Mono and stereo, 8 and 16 bits are all taken.
   for (auto [channels, bits] : {std::pair{1, 8}, std::pair{2, 8}, std::pair{2, 16}}) {
-    dir_.write("ok.wav", pcmWave(Bytes(400, 0x90), 22050, static_cast<uint16_t>(channels), static_cast<uint16_t>(bits)));
-    sound_->soitintiedosto = "ok.wav";
+    dir_.write("koto.wav", pcmWave(Bytes(400, 0x90), 22050, static_cast<uint16_t>(channels),
+                                   static_cast<uint16_t>(bits)));
+    sound_->midiMode();
     EXPECT_NO_THROW(sound_->LuoDirectsound()) << channels << "x" << bits;
   }
 }
@@ -277,7 +284,8 @@ TEST(RenderedSamples, FormatLengthAttackAndPeak) {
     // The attack at frame 0: no leading silence.
     EXPECT_GE(std::abs(static_cast<int>(s[0])), peak / 1000) << in.file;
     int firstTenth = 0;
-    while (firstTenth < static_cast<int>(s.size()) && std::abs(static_cast<int>(s[firstTenth])) < peak / 10) ++firstTenth;
+    while (firstTenth < static_cast<int>(s.size()) && std::abs(static_cast<int>(s[firstTenth])) < peak / 10)
+      ++firstTenth;
     EXPECT_LT(firstTenth, 44100 / 20) << in.file;  // a tenth of the peak within 50 ms
     WavRelease(h, f);
   }

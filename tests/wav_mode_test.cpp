@@ -26,24 +26,31 @@ class CreepingClock final : public Clock {
 
 class WavMode : public ::testing::Test {
  protected:
-  explicit WavMode(Program p = Program::Choice) : program_(p) {}
+  explicit WavMode(SoundProfile p = {}) : profile_(p) {}
   void SetUp() override {
     dir_.write("piano.wav", pcmWave(pcm16(std::vector<int16_t>(1000, 1234))));
     dir_.write("koto.wav", pcmWave(pcm16(std::vector<int16_t>(300, -77)), 22050));
-    sound_ = std::make_unique<SoundOutput>(SoundDeps{program_, midi_, mixer_, clock_, dir_.path().string() + "/", this});
+    sound_ = std::make_unique<SoundOutput>(
+        SoundDeps{profile_, midi_, mixer_, clock_, dir_.path().string() + "/", this});
     sound_->startUp();
     sound_->finishCreation();
   }
   MixerLog& log() { return mixer_.log; }
+  // The instrument whose sample is `file` (chosen in MIDI mode, this only names the sample).
+  static const Instrument& instrumentOf(const std::string& file) {
+    for (const Instrument& in : kInstruments)
+      if (file == in.file) return in;
+    throw std::runtime_error("no instrument plays " + file);
+  }
   std::vector<std::string> callsAfter(size_t from) const {
     return {mixer_.log.calls.begin() + static_cast<long>(from), mixer_.log.calls.end()};
   }
   void expectUnchanged(bool midiMode) {
-    EXPECT_EQ(sound_->midi_tila, midiMode);
-    EXPECT_EQ(sound_->korkeudet, midiMode ? kMidiTable : kWavTable);
+    EXPECT_EQ(sound_->midi_tila(), midiMode);
+    EXPECT_EQ(sound_->korkeudet(), midiMode ? kMidiTable : kWavTable);
   }
 
-  Program program_;
+  SoundProfile profile_;
   TempDir dir_;
   TestClock clock_;
   RecordingMidiOut midi_;
@@ -53,20 +60,21 @@ class WavMode : public ::testing::Test {
 
 class WavModeTiming : public WavMode {
  protected:
-  WavModeTiming() : WavMode(Program::Timing) {}
+  WavModeTiming() : WavMode({true, true}) {}
 };
 
 }  // namespace
 
 TEST_F(WavMode, BuildsTheLoopingBufferInOrder) {
   sound_->LuoDirectsound();
-  const std::vector<std::string> want = {"create", "coop 1", "buffer 2000 a2", "lock 2", "unlock 2000", "vol -10000", "play 1"};
+  const std::vector<std::string> want = {"create",      "coop 1",     "buffer 2000 a2", "lock 2",
+                                         "unlock 2000", "vol -10000", "play 1"};
   EXPECT_EQ(log().calls, want);
   EXPECT_EQ(log().lastData, pcm16(std::vector<int16_t>(1000, 1234)));
-  EXPECT_FALSE(sound_->midi_tila);
-  EXPECT_EQ(sound_->korkeudet, kWavTable);
-  ASSERT_TRUE(sound_->Directsound);
-  ASSERT_TRUE(sound_->aanipuskuri);
+  EXPECT_FALSE(sound_->midi_tila());
+  EXPECT_EQ(sound_->korkeudet(), kWavTable);
+  ASSERT_TRUE(sound_->hasMixer());
+  ASSERT_TRUE(sound_->hasSampleBuffer());
 
   // Again: buffer released before the mixer, then all is built anew.
   log().calls.clear();
@@ -80,7 +88,7 @@ TEST_F(WavMode, BuildsTheLoopingBufferInOrder) {
 }
 
 TEST_F(WavMode, MissingSampleIsAnAssertionThatChangesNothing) {
-  sound_->soitintiedosto = "trumpet.wav";
+  sound_->chooseInstrument(instrumentOf("trumpet.wav"));
   try {
     sound_->LuoDirectsound();
     FAIL() << "no error";
@@ -88,8 +96,8 @@ TEST_F(WavMode, MissingSampleIsAnAssertionThatChangesNothing) {
     EXPECT_STREQ(e.what(), "Assertion failure");
   }
   expectUnchanged(true);
-  EXPECT_TRUE(sound_->Directsound);  // the new mixer object exists
-  EXPECT_FALSE(sound_->aanipuskuri);
+  EXPECT_TRUE(sound_->hasMixer());  // the new mixer object exists
+  EXPECT_FALSE(sound_->hasSampleBuffer());
   EXPECT_EQ(log().count("buffer"), 0u);
 }
 
@@ -106,15 +114,15 @@ TEST_F(WavMode, BufferFailuresRaiseEDirectXAndChangeNothing) {
       EXPECT_EQ(std::string(e.what()), "\r\r" + describeResult(code) + "\r\r");
     }
     expectUnchanged(true);
-    EXPECT_FALSE(sound_->aanipuskuri) << op;
+    EXPECT_FALSE(sound_->hasSampleBuffer()) << op;
   }
-  EXPECT_EQ(std::string(EDirectX(DSERR_BADFORMAT).what()), "\r\rThe specified wave format is not supported.\r\r");
+  EXPECT_EQ(std::string(EDirectX(DSERR_BADFORMAT).what()),
+            "\r\rThe specified wave format is not supported.\r\r");
 }
 
 TEST_F(WavMode, FailureInWavModeKeepsWavModeAndSilence) {
   sound_->LuoDirectsound();
-  sound_->soitintiedosto = "missing.wav";
-  EXPECT_THROW(sound_->LuoDirectsound(), AssertionError);
+  EXPECT_THROW(sound_->chooseInstrument(instrumentOf("trumpet.wav")), AssertionError);
   expectUnchanged(false);
   // No buffer: tones and the sound test stay silent, and touch nothing.
   const size_t before = log().calls.size();
@@ -138,11 +146,12 @@ TEST_F(WavMode, NoMixerLeavesTheModeUnchanged) {
 
 TEST_F(WavMode, SampleFilesThatAreRefusedLikeNoWave) {
   Bytes noData = riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16))});
-  Bytes overlong = riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", pcm16({1, 2}), 0x7FFFFFF0)});
+  Bytes overlong =
+      riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", pcm16({1, 2}), 0x7FFFFFF0)});
   Bytes notRiff(64, 'x');
   for (const Bytes& b : {noData, overlong, notRiff}) {
-    dir_.write("bad.wav", b);
-    sound_->soitintiedosto = "bad.wav";
+    dir_.write("clarinet.wav", b);
+    sound_->chooseInstrument(instrumentOf("clarinet.wav"));
     EXPECT_THROW(sound_->LuoDirectsound(), AssertionError);
     expectUnchanged(true);
   }
@@ -199,7 +208,7 @@ TEST(WavModeFade, StopsAtTheTimeLimitOnASlowMachine) {
   CreepingClock clock;
   RecordingMidiOut midi;
   RecordingMixer mixer;
-  SoundOutput sound({Program::Choice, midi, mixer, clock, dir.path().string() + "/", nullptr});
+  SoundOutput sound({SoundProfile{}, midi, mixer, clock, dir.path().string() + "/", nullptr});
   sound.finishCreation();
   sound.LuoDirectsound();
   sound.aloita_savel(1);
@@ -213,16 +222,15 @@ TEST_F(WavMode, InstrumentsInWavModeLoadTheirSample) {
   sound_->LuoDirectsound();
   const size_t messages = midi_.messages().size();
   sound_->chooseInstrument(kInstruments[6]);  // KOTO
-  EXPECT_EQ(sound_->soitintiedosto, "koto.wav");
+  EXPECT_EQ(sound_->soitintiedosto(), "koto.wav");
   EXPECT_EQ(midi_.messages().size(), messages);  // no program change in WAV mode
   EXPECT_EQ(log().calls.back(), "play 1");
   EXPECT_EQ(log().count("buffer 600 a2"), 1u);
   // Back in MIDI mode the program chosen before plays; the file name stays the last one.
-  sound_->midi_tila = true;
-  sound_->MaaritaKorkeudet();
-  sound_->aloita_savel(sound_->korkeudet[1]);
+  sound_->midiMode();
+  sound_->aloita_savel(sound_->korkeudet()[1]);
   EXPECT_EQ(midi_.messages().back(), 0x00733290u);
-  EXPECT_EQ(sound_->soitintiedosto, "koto.wav");
+  EXPECT_EQ(sound_->soitintiedosto(), "koto.wav");
 }
 
 TEST_F(WavMode, SoundTestRestartsAtMinus8dBAndSilences) {
@@ -237,13 +245,17 @@ TEST(EDirectXText, DescriptionsOfEveryResult) {
   EXPECT_EQ(describeResult(0), "No error");
   EXPECT_EQ(describeResult(0x12345678), "Unrecognized Error");
   EXPECT_EQ(describeResult(DSERR_GENERIC), "Generic failure.");
-  EXPECT_EQ(describeResult(DSERR_OUTOFMEMORY), "DirectDraw does not have enough memory to perform the operation.");
-  EXPECT_EQ(describeResult(DSERR_INVALIDPARAM), "One or more of the parameters passed to the function are incorrect.");
+  EXPECT_EQ(describeResult(DSERR_OUTOFMEMORY),
+            "DirectDraw does not have enough memory to perform the operation.");
+  EXPECT_EQ(describeResult(DSERR_INVALIDPARAM),
+            "One or more of the parameters passed to the function are incorrect.");
   EXPECT_EQ(describeResult(0x80004002),
-            "The specified interface is not supported by the object. This value is equal to the E_NOINTERFACE standard "
+            "The specified interface is not supported by the object. This value is equal to the "
+            "E_NOINTERFACE standard "
             "COM return value.");
   EXPECT_EQ(describeResult(DSERR_UNINITIALIZED),
-            "The IDirectSound::Initialize method has not been called or has not been called successfully before other "
+            "The IDirectSound::Initialize method has not been called or has not been called successfully "
+            "before other "
             "methods were called.");
   const HRESULT all[] = {0x80004001, 0x80004002, 0x80004005, 0x80040110, 0x8007000E, 0x80070057,
                          0x8878000A, 0x8878001E, 0x88780032, 0x88780046, 0x88780064, 0x88780078,

@@ -18,10 +18,12 @@ class RecordingErrorDisplay final : public ErrorDisplay {
 class RecordingStarter final : public ProgramStarter {
  public:
   std::vector<std::string> started;
+  bool succeed = true;  // false: the program is missing
   bool start(const std::string& name) override {
     started.push_back(name);
-    return false;  // the other program does not exist here
+    return succeed;
   }
+  std::string location(const std::string& name) const override { return "/opt/fake/" + name; }
 };
 
 // Hands out the queued values in order (each reduced into range); 0 once they run out.

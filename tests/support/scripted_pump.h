@@ -21,8 +21,12 @@ class ScriptedPump final : public taktovi::EventPump {
   void input(double ms, std::function<void()> f) { actions_.insert({toNs(ms), {true, std::move(f)}}); }
   // Schedules a look at the window at clock time `ms`.
   void observe(double ms, std::function<void()> f) { actions_.insert({toNs(ms), {false, std::move(f)}}); }
-  // The test's own waiting: runs everything scheduled up to `ms`.
-  void runUntil(double ms) { waitUntil(static_cast<uint32_t>(ms)); }
+  // The test's own waiting: runs everything scheduled up to `ms`, even after the program
+  // began to close.
+  void runUntil(double ms) {
+    ++waits_;
+    run(true, toNs(ms), false);
+  }
   size_t waits() const { return waits_; }
 
   void processPending() override {
@@ -31,13 +35,11 @@ class ScriptedPump final : public taktovi::EventPump {
   }
   void waitUntil(uint32_t deadlineMs) override {
     ++waits_;
-    woken_ = false;
-    run(true, static_cast<int64_t>(deadlineMs) * 1'000'000);
+    run(true, static_cast<int64_t>(deadlineMs) * 1'000'000, true);
   }
   void blockUntil(uint32_t deadlineMs) override {
     ++waits_;
-    woken_ = false;
-    run(false, static_cast<int64_t>(deadlineMs) * 1'000'000);
+    run(false, static_cast<int64_t>(deadlineMs) * 1'000'000, true);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
   void wake() override { woken_ = true; }
@@ -62,10 +64,12 @@ class ScriptedPump final : public taktovi::EventPump {
     }
     return false;
   }
-  void run(bool inputAllowed, int64_t deadlineNs) {
-    while (!woken_ && runDue(inputAllowed, deadlineNs)) {
+  // Once the program is closing, its own waits return at once.
+  void run(bool inputAllowed, int64_t deadlineNs, bool programWait) {
+    const auto closing = [&] { return programWait && woken_; };
+    while (!closing() && runDue(inputAllowed, deadlineNs)) {
     }
-    if (!woken_) clock_.setNs(deadlineNs);
+    if (!closing()) clock_.setNs(deadlineNs);
   }
 
   TestClock& clock_;

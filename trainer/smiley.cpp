@@ -1,4 +1,4 @@
-#include "choice/smiley.h"
+#include "trainer/smiley.h"
 
 #include <QPainter>
 
@@ -19,7 +19,10 @@ QImage smileyImage() {
   for (int y = 0; y < 20; ++y) {
     for (int x = 0; x < 18; ++x) {
       const char c = kRows[y][x];
-      img.setPixelColor(x, y, c == 'G' ? QColor(0, 255, 0) : c == 'K' ? QColor(0, 0, 0) : QColor(192, 192, 192));
+      img.setPixelColor(x, y,
+                        c == 'G'   ? QColor(0, 255, 0)
+                        : c == 'K' ? QColor(0, 0, 0)
+                                   : QColor(192, 192, 192));
     }
   }
   return img;
@@ -44,13 +47,15 @@ bool SmileyGrid::place(int w, int h) {
 
 SmileyArea::SmileyArea(QWidget* parent) : QWidget(parent), image_(smileyImage()) {}
 
-void SmileyArea::clear() {
-  drawn_.clear();
+void SmileyArea::piirranaama() {
+  if (grid_.place(width(), height())) drawn_.clear();
+  drawn_.emplace_back(grid_.naama_x, grid_.naama_y);
   update();
 }
 
-void SmileyArea::draw(int x, int y) {
-  drawn_.emplace_back(x, y);
+void SmileyArea::reset() {
+  drawn_.clear();
+  grid_.seuraava_x = grid_.seuraava_y = 0;
   update();
 }
 

@@ -1,4 +1,4 @@
-#include "choice/tomapaneli.h"
+#include "trainer/tomapaneli.h"
 
 namespace taktovi {
 
@@ -15,6 +15,8 @@ void Tomapaneli::setColour(const QColor& c) {
   setPalette(p);
 }
 
-QColor Tomapaneli::colour() const { return palette().color(QPalette::Window); }
+QColor Tomapaneli::colour() const {
+  return palette().color(QPalette::Window);
+}
 
 }  // namespace taktovi

@@ -1,0 +1,81 @@
+#pragma once
+// A trainer's window on the test clock with recording fakes around it, and what a test
+// reads of it: controls by name, menu entries, rectangles, and the tones that were sent.
+
+#include <QAction>
+#include <QMenuBar>
+#include <QTest>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "support/fake_services.h"
+#include "support/recording_midi_out.h"
+#include "support/recording_mixer.h"
+#include "support/scripted_pump.h"
+#include "support/wav_builder.h"
+#include "trainer/tomapaneli.h"
+#include "trainer/trainer_window.h"
+
+namespace taktovi::test {
+
+struct Tone {
+  double on = 0;
+  double off = -1;
+  uint32_t word = 0;
+};
+
+template <typename Window>
+class TrainerRig {
+ public:
+  explicit TrainerRig(QSize screen = {800, 600}, std::vector<FakeDevice> devices = {{"Synth A"}})
+      : midi(std::move(devices), &clock) {
+    form = std::make_unique<Window>(
+        TrainerDeps{midi, mixer, dir.path().string() + "/", clock, pump, errors, starter, chooser, screen});
+  }
+
+  // A control of the window by its name.
+  template <typename T = QWidget>
+  T* get(const char* name) const {
+    auto* w = dynamic_cast<T*>(form->template findChild<QWidget*>(name));
+    if (w == nullptr) throw std::runtime_error(std::string("no control ") + name);
+    return w;
+  }
+  QAction* action(const char* name) const {
+    auto* a = form->menuBar()->template findChild<QAction*>(name);
+    if (a == nullptr) throw std::runtime_error(std::string("no menu entry ") + name);
+    return a;
+  }
+  Tomapaneli* slot(int i) const { return get<Tomapaneli>(("paneelit" + std::to_string(i)).c_str()); }
+
+  void keyAt(double ms, int key, QWidget* to = nullptr) {
+    pump.input(
+        ms, [this, key, to] { QTest::keyClick(to != nullptr ? to : form.get(), static_cast<Qt::Key>(key)); });
+  }
+  void clickAt(double ms, QWidget* w) {
+    pump.input(ms, [w] { QTest::mouseClick(w, Qt::LeftButton); });
+  }
+  // Note-ons (and rests) with the all-notes-off that ended each, from `fromMs` on.
+  std::vector<Tone> tones(double fromMs = 0) const {
+    std::vector<Tone> out;
+    for (const auto& c : midi.calls) {
+      if (c.op != "msg" || c.timeMs < fromMs) continue;
+      const uint32_t status = c.b & 0xF0;
+      if (status == 0x90 || status == 0x80) out.push_back({c.timeMs, -1, c.b});
+      if (c.b == kAllNotesOff && !out.empty() && out.back().off < 0) out.back().off = c.timeMs;
+    }
+    return out;
+  }
+
+  TestClock clock;
+  ScriptedPump pump{clock};
+  RecordingMidiOut midi;
+  RecordingMixer mixer;
+  RecordingErrorDisplay errors;
+  RecordingStarter starter;
+  ScriptedChooser chooser;
+  TempDir dir;
+  std::unique_ptr<Window> form;
+};
+
+}  // namespace taktovi::test

@@ -1,0 +1,47 @@
+#pragma once
+// Everything a trainer runs on, assembled once: clock, audio engine, MIDI and mixer services,
+// event pump, error display, program start, random draws, and the program's window.
+
+#include <QApplication>
+#include <QScreen>
+#include <memory>
+
+#include "platform/audio_engine.h"
+#include "platform/engine_mixer.h"
+#include "platform/system_midi_out.h"
+#include "trainer/trainer_window.h"
+
+namespace taktovi {
+
+template <typename Window>
+struct TrainerApp {
+  explicit TrainerApp(QSize screen)
+      : engine(clock, AudioEngine::Options{}),
+        midi(engine, openAlsaPorts()),
+        mixers(&engine),
+        pump(clock),
+        starter(executableDirectory()),
+        form(std::make_unique<Window>(TrainerDeps{midi, mixers, executableDirectory(), clock, pump, errors,
+                                                  starter, chooser, screen})) {}
+  SteadyClock clock;
+  AudioEngine engine;
+  SystemMidiOut midi;
+  EngineMixerFactory mixers;
+  QtEventPump pump;
+  MessageBoxErrorDisplay errors;
+  SiblingProgramStarter starter;
+  TimeSeededChooser chooser;
+  std::unique_ptr<Window> form;
+};
+
+// A trainer's main: the application title, the window on the primary screen, the event loop.
+template <typename Window>
+int runTrainer(int argc, char** argv, const char* applicationTitle) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(applicationTitle);
+  TrainerApp<Window> trainer(QGuiApplication::primaryScreen()->geometry().size());
+  trainer.form->show();
+  return QApplication::exec();
+}
+
+}  // namespace taktovi

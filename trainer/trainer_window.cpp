@@ -1,0 +1,246 @@
+#include "trainer/trainer_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include "platform/clickable.h"
+#include "sound/instruments.h"
+#include "trainer/display.h"
+
+// The pictures and the shared texts are compiled into this static library.
+static void registerTrainerResources() {
+  Q_INIT_RESOURCE(trainer);
+}
+
+namespace taktovi {
+
+namespace {
+
+std::map<std::string, Form::Maker> trainerKinds() {
+  return {
+      {"smileys", [](QWidget* p) -> QWidget* { return new SmileyArea(p); }},
+      {"smiley",
+       [](QWidget* p) -> QWidget* {
+         auto* l = new QLabel(p);
+         l->setPixmap(QPixmap::fromImage(smileyImage()));
+         return l;
+       }},
+  };
+}
+
+QString helpText(const char* resource, const std::vector<std::pair<int, const char*>>& changed = {}) {
+  QStringList lines = resourceText(resource).split('\n');
+  for (const auto& [line, text] : changed) lines[line - 1] = QString::fromUtf8(text);
+  return lines.join('\n');
+}
+
+}  // namespace
+
+TrainerWindow::TrainerWindow(const WindowPlan& plan, TrainerDeps deps, PlaybackHooks hooks)
+    : plan_(plan),
+      deps_(std::move(deps)),
+      placer_(designScreenWidth(deps_.screen) / 800.0),
+      design_(new QWidget(this)),
+      form_(design_, menuBar(), placer_, trainerKinds()),
+      sound_({plan.sound, deps_.midi, deps_.mixers, deps_.clock, deps_.executableDir, this}),
+      player_(deps_.clock, deps_.pump, sound_, paneelit_, asetukset_, std::move(hooks)) {
+  registerTrainerResources();
+  setObjectName("Form1");
+  setWindowTitle(plan.caption);
+  setWindowFlag(Qt::WindowStaysOnTopHint);
+  setFont(placer_.font());
+  auto* client = new QWidget(this);
+  client->setObjectName("client");
+  setCentralWidget(client);
+  design_->setParent(client);
+  design_->setObjectName("design");
+  const QSize size = placer_.rect({QPoint(), plan.design}).size();
+  design_->setGeometry(std::max(0, (deps_.screen.width() - size.width()) / 2), 0, size.width(),
+                       size.height());
+  menuBar()->setObjectName("MainMenu1");
+  menuBar()->setFont(font());
+  taktovi::setBackground(menuBar(), colours::silver);  // its own colour, not the window's
+  form_.build(resourceText(plan.form));
+  template_ = form_.widget(plan.rectangleTemplate);
+  smileys_ = form_.get<SmileyArea>("PaintBox1");
+  points_ = form_.get<QLineEdit>(plan.pointsField);
+  percent_ = form_.get<QLineEdit>(plan.percentField);
+  buildPool();
+  buildHelp();
+  soundPanel_ = new SoundPanel(form_.widget("Panel7"), sound_, deps_.errors, plan.soundPanel);
+  connectShared();
+  deps_.errors.setParentWindow(this);
+  qApp->installEventFilter(this);
+}
+
+TrainerWindow::~TrainerWindow() {
+  qApp->removeEventFilter(this);
+}
+
+void TrainerWindow::buildPool() {
+  for (const auto& [parent, count] : plan_.pool) {
+    QWidget* box = std::string(parent) == "-" ? design_ : form_.widget(parent);
+    for (int i = 0; i < count; ++i) {
+      auto* r = new Tomapaneli(box);
+      r->setObjectName(QString("paneelit%1").arg(paneelit_.size() + 1));
+      r->setColour(colours::yellow);
+      placer_.place(r, {10, 10, 51, 21});
+      r->hide();
+      paneelit_.add(r);
+    }
+  }
+  form_.widget(plan_.aboutPanel)->raise();  // the rectangles lie beneath the panels
+  form_.widget(plan_.helpPanel)->raise();
+  form_.widget("Panel7")->raise();
+}
+
+void TrainerWindow::buildHelp() {
+  memos_ = {form_.get<QPlainTextEdit>("Memo1"), form_.get<QPlainTextEdit>("Memo3"),
+            form_.get<QPlainTextEdit>("Memo4")};
+  memos_[0]->setPlainText(helpText(":/texts/yleisohje.txt"));
+  memos_[1]->setPlainText(helpText(":/texts/asetukset.txt", plan_.memo3Lines));
+  memos_[2]->setPlainText(helpText(plan_.memo4));
+}
+
+void TrainerWindow::connectShared() {
+  ErrorDisplay& e = deps_.errors;
+  auto onAction = [this, &e](const char* name, auto handler) {
+    connect(form_.action(name), &QAction::triggered, this, guarded(e, handler));
+  };
+  for (int i = 0; i < 4; ++i)
+    form_.get<ClickPanel>(plan_.swatches[i])->onClick = guarded(e, [this, i] { swatchClick(i); });
+  connect(form_.get<QScrollBar>("ScrollBar1"), &QScrollBar::valueChanged, this,
+          guarded<int>(e, [this](int v) { asetukset_.tempo(v); }));
+  connect(form_.get<QScrollBar>("ScrollBar2"), &QScrollBar::valueChanged, this,
+          guarded<int>(e, [this](int v) {
+            asetukset_.share(v);
+            preview();
+          }));
+  onAction("YLEISOHJE1", [this] { showHelp(memos_[0]); });
+  onAction("SDT1", [this] { showHelp(memos_[1]); });
+  onAction("PELAAMINEN1", [this] { showHelp(memos_[2]); });
+  connect(form_.get<QPushButton>(plan_.helpOk), &QPushButton::clicked, this, [this] { hideHelp(); });
+  connect(form_.get<QPushButton>(plan_.aboutOk), &QPushButton::clicked, this,
+          [this] { form_.widget(plan_.aboutPanel)->hide(); });
+  onAction(plan_.soundItem, [this] { soundPanel_->hae_midilaitteet(); });
+  onAction("ALOITAALUSTA1", [this] { ALOITAALUSTA1Click(); });
+  onAction(plan_.exitItem, [this] { exitProgram(); });
+  onAction(plan_.switchItem, [this] { switchProgram(); });
+  QMenu* instruments = form_.menu(kInstrumentMenuItem);
+  for (const Instrument& in : kInstruments) {
+    QAction* a = instruments->addAction(QString::fromUtf8(in.caption));
+    a->setObjectName(in.item);
+    connect(a, &QAction::triggered, this, guarded(e, [this, &in] { sound_.chooseInstrument(in); }));
+  }
+}
+
+void TrainerWindow::swatchClick(int scheme) {
+  if (player_.soi()) return;
+  colours_ = colourSchemes()[static_cast<size_t>(scheme)];
+  setBackground(colours_.taustavari);
+}
+
+void TrainerWindow::showHelp(QPlainTextEdit* memo) {
+  QWidget* panel = form_.widget(plan_.helpPanel);
+  panel->show();
+  memo->show();
+  if (plan_.raiseHelp) panel->raise();
+}
+
+void TrainerWindow::hideHelp() {
+  form_.widget(plan_.helpPanel)->hide();
+  for (QPlainTextEdit* m : memos_) m->hide();
+}
+
+void TrainerWindow::exitProgram() {
+  player_.stop();
+  sound_.sulje_midi();
+  close();
+  sound_.PoistaDirectsound();
+}
+
+void TrainerWindow::switchProgram() {
+  // A program that cannot be started would leave the user with none at all: stay open.
+  if (!deps_.starter.start(plan_.sibling)) {
+    deps_.errors.show(std::string(plan_.siblingTitle) + " KANN NICHT GESTARTET WERDEN.\r\rDAS PROGRAMM \"" +
+                      deps_.starter.location(plan_.sibling) + "\" FEHLT ODER IST NICHT AUSFÜHRBAR.");
+    return;
+  }
+  player_.stop();
+  sound_.sulje_midi();
+  close();
+}
+
+void TrainerWindow::nollaa_peli() {
+  smileys_->reset();
+  score_ = {};
+  points_->setText(" ");
+  percent_->setText(" ");
+}
+
+void TrainerWindow::palauta_ruutu() {
+  hideRectangles(paneelit_, colours_.suorakaidevari);
+  setBackground(colours_.taustavari);
+}
+
+void TrainerWindow::showScore() {
+  points_->setText(pointsText(score_));
+  if (score_.yritykset > 0) percent_->setText(percentText(score_));
+}
+
+void TrainerWindow::setBackground(const QColor& c) {
+  taktovi::setBackground(centralWidget(), c);
+  taktovi::setBackground(this, c);
+}
+
+QColor TrainerWindow::background() const {
+  return backgroundOf(centralWidget());
+}
+
+bool TrainerWindow::blockFor(uint32_t ms) {
+  deps_.pump.blockUntil(deps_.clock.GetTickCount() + ms);
+  return player_.soi();
+}
+
+void TrainerWindow::finishCreation() {
+  resize(deps_.screen);
+  setWindowState(Qt::WindowMaximized);
+  sound_.finishCreation();
+}
+
+void TrainerWindow::closeEvent(QCloseEvent* event) {
+  player_.stop();
+  event->accept();
+}
+
+bool TrainerWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress) return false;
+  auto* target = qobject_cast<QWidget*>(watched);
+  if (target == nullptr || target->window() != this) return false;
+  // Controls that use keys themselves keep them: text fields, the device list, the menu bar
+  // while it is worked by keyboard.
+  auto usesKeys = [](QObject* w) {
+    return qobject_cast<QPlainTextEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr ||
+           qobject_cast<QMenuBar*>(w) != nullptr;
+  };
+  if (usesKeys(target)) return false;
+  for (QWidget* w = QApplication::focusWidget(); w != nullptr && w != this; w = w->parentWidget()) {
+    if (usesKeys(w)) return false;
+  }
+  const auto* key = static_cast<QKeyEvent*>(event);
+  bool taken = false;
+  guarded(deps_.errors, [&] { taken = keyPressed(target, key->key(), key->isAutoRepeat()); })();
+  return taken;
+}
+
+}  // namespace taktovi

@@ -1,0 +1,136 @@
+#pragma once
+// What both trainers' windows do alike. A program's TForm1 derives from TrainerWindow, names
+// its controls in a form description and in a WindowPlan, and adds its round.
+//
+// Built here, from the plan: the design area scaled to the screen (largest 4:3 area, centred),
+// the controls and menus of the form, the rectangle pool, the sound output with its settings
+// panel, the help and about panels with the shared help texts, the smiley box, the score
+// fields, and the shared handlers: colour swatches (not while a round is in progress), tempo
+// and tone-share bars, the help items, SOUND, the instruments, RESET, EXIT, the switch to the
+// other program, and closing by the frame. The start keys reach the program's keyPressed
+// whatever control has the focus, unless a text field, the device list or the menu bar uses them.
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/event_pump.h"
+#include "platform/form.h"
+#include "platform/services.h"
+#include "sound/sound_output.h"
+#include "sound/sound_panel.h"
+#include "trainer/playback.h"
+#include "trainer/score.h"
+#include "trainer/settings.h"
+#include "trainer/smiley.h"
+#include "trainer/tomapaneli.h"
+
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace taktovi {
+
+struct TrainerDeps {
+  MidiOutService& midi;
+  MixerFactory& mixers;
+  std::string executableDir;  // where the samples are and the other program is; ends with '/'
+  const Clock& clock;
+  EventPump& pump;
+  ErrorDisplay& errors;
+  ProgramStarter& starter;
+  Chooser& chooser;
+  QSize screen;  // the screen the window is laid out for
+};
+
+// A program's window as data: where its form is, and the names of the controls whose roles
+// both programs share.
+struct WindowPlan {
+  const char* caption;
+  const char* form;   // resource of the form description
+  const char* memo4;  // resource of the program's own help text "BEDIENUNG"
+  std::vector<std::pair<int, const char*>>
+      memo3Lines;  // lines (from 1) of "EINSTELLUNGEN" it words otherwise
+  QSize design;    // the design area
+  SoundProfile sound;
+  SoundPanelNames soundPanel;
+  std::vector<std::pair<const char*, int>> pool;  // rectangles per parent control ("-": the window), in order
+  const char* rectangleTemplate;
+  const char* sibling;       // the other program's executable
+  const char* siblingTitle;  // and its name in messages
+  const char* switchItem;
+  const char* exitItem;
+  const char* soundItem;
+  const char* helpPanel;
+  const char* helpOk;
+  bool raiseHelp;  // the help panel comes to the front when opened
+  const char* aboutPanel;
+  const char* aboutOk;
+  std::array<const char*, 4> swatches;
+  const char* pointsField;
+  const char* percentField;
+};
+
+class TrainerWindow : public QMainWindow {
+ public:
+  ~TrainerWindow() override;
+  // What the user sees behind the controls.
+  QColor background() const;
+  // EXIT: the melody ended, the MIDI device closed, the window closed, WAV mode released.
+  void exitProgram();
+
+ protected:
+  TrainerWindow(const WindowPlan& plan, TrainerDeps deps, PlaybackHooks hooks);
+
+  // The program's own part of the tone-share bar: the preview it shows.
+  virtual void preview() = 0;
+  // A start or answer key for the window; true when it was taken.
+  virtual bool keyPressed(QWidget* target, int key, bool autoRepeat) = 0;
+  // RESET.
+  virtual void ALOITAALUSTA1Click() { nollaa_peli(); }
+
+  void nollaa_peli();
+  void palauta_ruutu();
+  void piirranaama() { smileys_->piirranaama(); }
+  void showScore();
+  void setBackground(const QColor& c);
+  // A blocking wait (input deferred, painting goes on); false when the window closed meanwhile.
+  bool blockFor(uint32_t ms);
+  // The window's part of the start-up: maximised on its screen, MIDI mode with the piano.
+  void finishCreation();
+
+  const WindowPlan& plan_;
+  TrainerDeps deps_;
+  Placer placer_;
+  QWidget* design_;
+  Form form_;
+  SoundOutput sound_;
+  TimingSettings asetukset_;
+  ColourScheme colours_;
+  Score score_;
+  RectanglePool paneelit_;
+  PatternPlayer player_;
+  SmileyArea* smileys_ = nullptr;
+  QWidget* template_ = nullptr;
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildPool();
+  void buildHelp();
+  void connectShared();
+  void swatchClick(int scheme);
+  void showHelp(QPlainTextEdit* memo);
+  void hideHelp();
+  void switchProgram();
+
+  QLineEdit* points_ = nullptr;
+  QLineEdit* percent_ = nullptr;
+  std::array<QPlainTextEdit*, 3> memos_{};  // Memo1, Memo3, Memo4
+  SoundPanel* soundPanel_ = nullptr;        // owned by its panel
+};
+
+}  // namespace taktovi
