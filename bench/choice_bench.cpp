@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QScrollBar>
 #include <algorithm>
 #include <chrono>
@@ -18,7 +17,7 @@
 #include "support/fake_services.h"
 #include "support/recording_midi_out.h"
 #include "support/scripted_pump.h"
-#include "trainer/app.h"
+#include "trainer_figures.h"
 
 using namespace taktovi;
 
@@ -26,22 +25,6 @@ using bench::cpuSeconds;
 using bench::percentile;
 
 namespace {
-
-// Notes when a widget is first painted.
-class FirstPaint final : public QObject {
- public:
-  explicit FirstPaint(QWidget* w) { w->installEventFilter(this); }
-  operator bool() const { return painted_; }
-
- protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    painted_ = painted_ || e->type() == QEvent::Paint;
-    return false;
-  }
-
- private:
-  bool painted_ = false;
-};
 
 void melodies(int exercises) {
   SteadyClock clock;
@@ -66,27 +49,15 @@ void melodies(int exercises) {
     view.start();
     // The 2000 ms wait before the melody is part of the exercise but not of the melody.
     const double melodyWall = (clock.nowNs() - w0) / 1e9 - 2.0;
-    std::vector<std::pair<double, double>> tones;  // on, off (ns)
-    for (size_t i = from; i < midi.calls.size(); ++i) {
-      const auto& c = midi.calls[i];
-      if (c.op != "msg") continue;
-      const uint32_t st = c.b & 0xF0;
-      if (st == 0x90 || st == 0x80) tones.push_back({c.timeMs * 1e6, -1});
-      if (c.b == kAllNotesOff && !tones.empty() && tones.back().second < 0)
-        tones.back().second = c.timeMs * 1e6;
-    }
     const int first = view.round().oikea_puoli == 0 ? 1 : 21;
-    for (size_t i = 0; i < tones.size(); ++i) {
-      const double kesto =
-          dynamic_cast<Tomapaneli*>(
-              form.findChild<QFrame*>(QString("paneelit%1").arg(first + static_cast<int>(i))))
-              ->kesto;
-      const double startMs = std::floor(tones[i].first / 1e6);
-      const double toneDue = (startMs + std::floor(kesto * view.settings().aanisuhde) + 1) * 1e6;
-      lateMs.push_back((tones[i].second - toneDue) / 1e6);
-      if (i + 1 < tones.size())
-        lateMs.push_back((tones[i + 1].first - (startMs + std::floor(kesto) + 1) * 1e6) / 1e6);
+    std::vector<double> kesto;
+    for (int i = first; i < first + 20; ++i) {
+      auto* r = dynamic_cast<Tomapaneli*>(form.findChild<QFrame*>(QString("paneelit%1").arg(i)));
+      if (r == nullptr || (i > first && r->vasen == 0)) break;
+      kesto.push_back(r->kesto);
     }
+    const auto late = bench::decisionLateness(midi.calls, from, kesto, view.settings().aanisuhde);
+    lateMs.insert(lateMs.end(), late.begin(), late.end());
     // CPU of the melody: the 2000 ms wait idles, so count it with the melody.
     busy += cpuSeconds() - c0;
     wall += melodyWall + 2.0;
@@ -108,15 +79,7 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   QApplication app(argc, argv);
-  {
-    TrainerApp<TForm1> trainer({1024, 768});
-    FirstPaint painted(trainer.form->centralWidget());
-    trainer.form->show();
-    while (!painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    std::printf("start to first painted window (whole program, offscreen, SDL dummy): %.1f ms\n", ms);
-  }
+  bench::printStartToFirstPaint<TForm1>(t0);
   melodies(argc > 1 ? std::atoi(argv[1]) : 12);
   return 0;
 }

@@ -96,6 +96,8 @@ class AudioEngine {
   int rate() const { return rate_; }
   int period() const { return period_; }
   int64_t latencyNs() const { return latencyNs_; }
+  // From a call to the moment its effect is heard.
+  int64_t heardLatencyNs() const { return latencyNs_; }
   uint64_t droppedCommands() const { return dropped_; }
   uint64_t lateCommands() const { return late_.load(std::memory_order_relaxed); }
   // How far callbacks woke from the engine's timeline (wake-up jitter). The largest error

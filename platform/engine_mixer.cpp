@@ -81,6 +81,7 @@ class EngineBuffer final : public SoundBuffer {
     return DS_OK;
   }
 
+  int64_t heardLatencyNs() const override { return engine_.heardLatencyNs(); }
   HRESULT GetVolume(int32_t* volume) override {
     if (volume == nullptr) return DSERR_INVALIDPARAM;
     *volume = volume_;

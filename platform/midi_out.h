@@ -46,6 +46,8 @@ class MidiOutService {
   virtual uint32_t midiOutSetVolume(uint32_t deviceId, uint32_t volume) = 0;
   virtual uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches, uint32_t flags) = 0;
   virtual uint32_t midiOutClose(HMIDIOUT handle) = 0;
+  // How long after a message it is heard on this device, as far as the system knows.
+  virtual int64_t heardLatencyNs(HMIDIOUT) const { return 0; }
 };
 
 }  // namespace taktovi

@@ -62,6 +62,8 @@ class SoundBuffer {
   // Hundredths of a dB, rejected outside -10000..0; the volume stays as it was.
   virtual HRESULT SetVolume(int32_t volume) = 0;
   virtual HRESULT GetVolume(int32_t* volume) = 0;
+  // How long after a call its effect is heard.
+  virtual int64_t heardLatencyNs() const { return 0; }
 };
 
 class SoundMixer {

@@ -98,6 +98,11 @@ uint32_t SystemMidiOut::midiOutCachePatches(HMIDIOUT h, uint32_t, const uint16_t
   return o->builtin ? MMSYSERR_NOERROR : MMSYSERR_NOTSUPPORTED;
 }
 
+int64_t SystemMidiOut::heardLatencyNs(HMIDIOUT h) const {
+  const Open* o = find(h);
+  return o != nullptr && o->builtin ? engine_.heardLatencyNs() : 0;
+}
+
 uint32_t SystemMidiOut::midiOutClose(HMIDIOUT h) {
   if (find(h) == nullptr) return MMSYSERR_INVALHANDLE;
   open_[h - 1].reset();

@@ -27,6 +27,9 @@ class SystemMidiOut final : public MidiOutService {
   uint32_t midiOutSetVolume(uint32_t deviceId, uint32_t volume) override;
   uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches, uint32_t flags) override;
   uint32_t midiOutClose(HMIDIOUT handle) override;
+  // The built-in synthesizer is heard the engine's latency after a message; for a sequencer
+  // port nothing is known beyond it.
+  int64_t heardLatencyNs(HMIDIOUT handle) const override;
 
  private:
   struct Open {

@@ -165,6 +165,11 @@ bool SoundOutput::chooseDevice(const Device& device) {
   return opened;
 }
 
+double SoundOutput::heardLatencyMs() const {
+  if (midi_tila_) return static_cast<double>(deps_.midi.heardLatencyNs(midi_kahva_)) / 1e6;
+  return aanipuskuri_ ? static_cast<double>(aanipuskuri_->heardLatencyNs()) / 1e6 : 0.0;
+}
+
 void SoundOutput::midiMode() {
   midi_tila_ = true;
   MaaritaKorkeudet();

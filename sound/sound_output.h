@@ -81,6 +81,9 @@ class SoundOutput {
   void soundTestPress();
   void soundTestRelease();
 
+  // How long after aloita_savel a tone is heard in the current mode, in milliseconds.
+  double heardLatencyMs() const;
+
   // --- what the sound settings panel does ---
   struct Device {
     uint32_t id;

@@ -338,6 +338,17 @@ TEST(ChoiceExercise, SwitchToTheTimingTrainer) {
   EXPECT_EQ(rig.starter.started, std::vector<std::string>{"taktovi2demo"});
   EXPECT_FALSE(f.isVisible());
   EXPECT_EQ(rig.midi.calls.back().op, "close");
+  // Where program 2 is missing, this one stays open and says so.
+  ChoiceRig alone;
+  alone.form->show();
+  alone.starter.succeed = false;
+  alone.action("SIIRRYPELIIN21")->trigger();
+  ASSERT_EQ(alone.errors.shown.size(), 1u);
+  EXPECT_EQ(alone.errors.shown[0],
+            "TAKTOVI 2 KANN NICHT GESTARTET WERDEN.\r\rDAS PROGRAMM \"/opt/fake/taktovi2demo\" FEHLT ODER IST NICHT "
+            "AUSFÜHRBAR.");
+  EXPECT_TRUE(alone.form->isVisible());
+  EXPECT_NE(alone.midi.calls.back().op, "close");
   EXPECT_FALSE(v.playback().soi);
 }
 

@@ -15,12 +15,14 @@ void PatternPlayer::cue(int first) {
 }
 
 void PatternPlayer::mskello(uint32_t alku) {
+  inLoop_ = true;
   do {
     s_.kulunut = static_cast<int32_t>(clock_.timeGetTime() - alku);
     soita_tehtava();
     // Between decisions the window handles its messages; a turn waits for the next one.
     pump_.waitUntil(nextDecision(alku));
   } while (s_.soi && s_.kulunut <= static_cast<int32_t>(kMelodyLimitMs));
+  inLoop_ = false;
   if (s_.soi) end();
 }
 
@@ -34,10 +36,7 @@ void PatternPlayer::soita_tehtava() {
     s_.savelen_alku = clock_.timeGetTime();
     if (hooks_.toneStarted) hooks_.toneStarted(s_.kohta, r, s_.savelen_alku);
   }
-  if (s_.savel_soi && since() > r.kesto * settings_.aanisuhde) {
-    sound_.lopeta_savel();
-    s_.savel_soi = false;
-  }
+  if (s_.savel_soi && since() > r.kesto * settings_.aanisuhde) endTone();
   if (since() > r.kesto) {
     if (!isLast()) {
       ++s_.kohta;
@@ -48,11 +47,14 @@ void PatternPlayer::soita_tehtava() {
   }
 }
 
+void PatternPlayer::endTone() {
+  sound_.lopeta_savel();
+  s_.savel_soi = false;
+  if (hooks_.toneEnded) hooks_.toneEnded(s_.kohta, clock_.timeGetTime());
+}
+
 void PatternPlayer::end() {
-  if (s_.savel_soi) {
-    sound_.lopeta_savel();
-    s_.savel_soi = false;
-  }
+  if (s_.savel_soi) endTone();
   s_.soi = false;
   if (hooks_.ended) hooks_.ended();
 }

@@ -22,6 +22,8 @@ inline constexpr uint32_t kMelodyLimitMs = 20000;
 struct PlaybackHooks {
   // A slot's tone has just been started at `now` (highlighting, the answer window's times).
   std::function<void(int slot, Tomapaneli& r, uint32_t now)> toneStarted;
+  // A slot's tone has just been ended at `now` (also when the time limit ends it).
+  std::function<void(int slot, uint32_t now)> toneEnded;
   // The playback is over: after the last slot, or at the time limit.
   std::function<void()> ended;
   // The playback goes on at least this long after the last slot's start.
@@ -49,6 +51,11 @@ class PatternPlayer {
   // Plays from the cued slot until the end of the pattern or the time limit; the time limit
   // ends the playback as the end of the pattern would.
   void mskello(uint32_t alku);
+  // Takes the playback's decisions due by now, as the loop's next turn would; for a handler
+  // that runs between two turns and must see the melody as it stands.
+  void catchUp() {
+    if (inLoop_ && s_.soi) soita_tehtava();
+  }
   // The program is closing (EXIT, the switch, the window's frame): the tone ended, the loop and
   // every wait left at once, and no round starts any more. No end hook runs.
   void stop();
@@ -59,6 +66,7 @@ class PatternPlayer {
  private:
   void soita_tehtava();
   void end();
+  void endTone();
   bool isLast() const { return s_.kohta >= pool_.size() || pool_[s_.kohta + 1]->vasen == 0; }
   uint32_t nextDecision(uint32_t alku) const;
 
@@ -70,6 +78,7 @@ class PatternPlayer {
   PlaybackHooks hooks_;
   PlaybackState s_;
   bool closing_ = false;
+  bool inLoop_ = false;  // mskello is running
 };
 
 }  // namespace taktovi

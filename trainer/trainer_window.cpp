@@ -96,12 +96,10 @@ void TrainerWindow::buildPool() {
       r->setColour(colours::yellow);
       placer_.place(r, {10, 10, 51, 21});
       r->hide();
+      r->lower();  // beneath the panels that open over the pattern area
       paneelit_.add(r);
     }
   }
-  form_.widget(plan_.aboutPanel)->raise();  // the rectangles lie beneath the panels
-  form_.widget(plan_.helpPanel)->raise();
-  form_.widget("Panel7")->raise();
 }
 
 void TrainerWindow::buildHelp() {

@@ -73,6 +73,8 @@ class RecordingMidiOut final : public MidiOutService {
     return h == 0 ? 5 : 0;
   }
   uint32_t midiOutClose(HMIDIOUT h) override { return logHandle("close", h); }
+  int64_t heardLatencyNs(HMIDIOUT) const override { return latencyNs; }
+  int64_t latencyNs = 0;  // how late the fake's tones are heard
 
   // The packed words sent, in order.
   std::vector<uint32_t> messages() const {

@@ -1,0 +1,64 @@
+#pragma once
+// What the trainers' benchmarks measure alike: start to the first painted window, and how late
+// the playback loop took its decisions.
+
+#include <QApplication>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "support/recording_midi_out.h"
+#include "trainer/app.h"
+
+namespace taktovi::bench {
+
+// Notes when a widget is first painted.
+class FirstPaint final : public QObject {
+ public:
+  explicit FirstPaint(QWidget* w) { w->installEventFilter(this); }
+  explicit operator bool() const { return painted_; }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* e) override {
+    painted_ = painted_ || e->type() == QEvent::Paint;
+    return false;
+  }
+
+ private:
+  bool painted_ = false;
+};
+
+// The whole program stack (offscreen, SDL's dummy driver) from `t0`, the process's start.
+template <typename Window>
+void printStartToFirstPaint(std::chrono::steady_clock::time_point t0) {
+  TrainerApp<Window> trainer({1024, 768});
+  FirstPaint painted(trainer.form->centralWidget());
+  trainer.form->show();
+  while (!painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  std::printf("start to first painted window (whole program, offscreen, SDL dummy): %.1f ms\n", ms);
+}
+
+// How late each tone end and each next tone came against its millisecond deadline ("strictly
+// later than" its span), for the melody recorded from call `from` on, whose slots last `kesto`.
+inline std::vector<double> decisionLateness(const std::vector<test::MidiCall>& calls, size_t from,
+                                            const std::vector<double>& kesto, double aanisuhde) {
+  std::vector<std::pair<double, double>> tones;  // on, off (ms)
+  for (size_t i = from; i < calls.size(); ++i) {
+    const auto& c = calls[i];
+    if (c.op != "msg") continue;
+    const uint32_t st = c.b & 0xF0;
+    if (st == 0x90 || st == 0x80) tones.push_back({c.timeMs, -1});
+    if (c.b == kAllNotesOff && !tones.empty() && tones.back().second < 0) tones.back().second = c.timeMs;
+  }
+  std::vector<double> late;
+  for (size_t i = 0; i < tones.size() && i < kesto.size(); ++i) {
+    const double start = std::floor(tones[i].first);
+    late.push_back(tones[i].second - (start + std::floor(kesto[i] * aanisuhde) + 1));
+    if (i + 1 < tones.size()) late.push_back(tones[i + 1].first - (start + std::floor(kesto[i]) + 1));
+  }
+  return late;
+}
+
+}  // namespace taktovi::bench
