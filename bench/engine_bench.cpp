@@ -1,4 +1,6 @@
 // Figures of the audio engine and the built-in synthesizer:
+//  - resident memory before the engine, with the soundfont ready, and after tones of each
+//    instrument; how long after start the soundfont is ready
 //  - synthesizer onset error against call time + latency, offline, callbacks with +-2 ms jitter
 //  - real-time callbacks on SDL's dummy driver: wake-up jitter, the constant latency
 //  - CPU of the audio thread, idle and with one sounding note
@@ -21,9 +23,38 @@
 using namespace taktovi;
 
 using bench::cpuSeconds;
+using bench::residentMb;
 using bench::stats;
 
 namespace {
+
+// Runs first, in a fresh process, so the figures are the engine's own.
+void memory() {
+  const double before = residentMb();
+  SteadyClock steady;
+  TestClock clock;
+  AudioEngine::Options o;
+  o.output = AudioEngine::Output::Offline;
+  const int64_t t0 = steady.nowNs();
+  AudioEngine engine(clock, o);
+  engine.waitForSynth();
+  const double readyMs = (steady.nowNs() - t0) / 1e6;
+  const double ready = residentMb();
+  test::OfflineRun run(engine, clock);
+  const int programs[] = {0, 12, 56, 71, 80, 86, 88, 107};
+  for (int p : programs) {
+    engine.midi(0x007F00C0u | static_cast<uint32_t>(p) << 8);
+    engine.midi(0x007F3C90);  // strong tone
+    run.runUntil(clock.nowNs() + 500'000'000);
+    engine.midi(0x00007BB0);
+    run.runUntil(clock.nowNs() + 500'000'000);
+  }
+  std::printf("built-in synthesizer, resident memory of this process (VmRSS):\n");
+  std::printf("  before the engine %.1f MB; soundfont ready %.1f MB (+%.1f MB); after a tone of each of the %zu presets %.1f MB\n",
+              before, ready, ready - before, std::size(programs), residentMb());
+  std::printf("  soundfont ready %.0f ms after start (worker: %.0f ms), full-volume gain %.3f\n", readyMs,
+              engine.synthLoadNs() / 1e6, engine.synthFullGain());
+}
 
 void synthOnsets(int tones) {
   TestClock clock;
@@ -96,6 +127,7 @@ void realTime() {
 
 int main(int argc, char** argv) {
   const int tones = argc > 1 ? std::atoi(argv[1]) : 500;
+  memory();
   synthOnsets(tones);
   realTime();
   return 0;
