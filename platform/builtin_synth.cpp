@@ -53,6 +53,7 @@ void flush(fluid_synth_t* s, double rate) {
 float peakOf(fluid_synth_t* s, int program, int note, int velocity, double rate) {
   flush(s, rate);
   fluid_synth_program_change(s, 0, program);
+  fluid_synth_cc(s, 0, 7, 127);  // full channel volume, as the programs set it: the loudest a tone can be
   fluid_synth_noteon(s, 0, note, velocity);
   float l[BuiltinSynth::kBlock], r[BuiltinSynth::kBlock];
   float peak = 0;
