@@ -1,9 +1,11 @@
 #include "choice/app.h"
 
+#include "sound/synth_plan.h"
+
 namespace taktovi {
 
 ChoiceApp::ChoiceApp(QSize screen)
-    : engine(clock, AudioEngine::Options{}),
+    : engine(clock, AudioEngine::Options{.synthPlan = builtinSynthPlan()}),
       midi(engine, openAlsaPorts()),
       mixers(&engine),
       pump(clock),
