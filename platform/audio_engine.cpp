@@ -27,6 +27,9 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
   startNs_ = SteadyClock().nowNs();
   soundfont_ = findSoundfont(options.soundfonts);
   offline_ = options.output == Output::Offline;
+  // The audio subsystem brings up SDL's events, whose SIGINT/SIGTERM handlers would turn a
+  // termination request into an SDL_QUIT event that nobody reads.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (!offline_ && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     callbackContext_ = std::make_unique<CallbackContext>(CallbackContext{this, &clock_});
     SDL_AudioSpec want{};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -170,6 +171,20 @@ TEST(AudioEngine, DummyDriverRunsTheCallback) {
   EXPECT_LE(engine.period(), 256);
   for (int i = 0; i < 200 && engine.framesRendered() == 0; ++i) usleep(5000);
   EXPECT_GT(engine.framesRendered(), 0);
+}
+
+TEST(AudioEngine, TerminationSignalsKeepTheirDefaultAction) {
+  AudioEngine::Options o;
+  o.output = AudioEngine::Output::Device;
+  o.loadSynth = false;
+  SteadyClock clock;
+  AudioEngine engine(clock, o);
+  ASSERT_TRUE(engine.hasDevice());
+  for (int signal : {SIGINT, SIGTERM}) {
+    struct sigaction action {};
+    sigaction(signal, nullptr, &action);
+    EXPECT_EQ(action.sa_handler, SIG_DFL) << signal;  // a kill ends the program
+  }
 }
 
 TEST(AudioEngine, CommandStormDropsTheNewestAndCountsThem) {
