@@ -1,4 +1,6 @@
 // Figures of the audio engine and the built-in synthesizer:
+//  - resident memory before the engine, with the soundfont ready, and after tones of each
+//    instrument; how long after start the soundfont is ready
 //  - synthesizer onset error against call time + latency, offline, callbacks with +-2 ms jitter
 //  - real-time callbacks on SDL's dummy driver: wake-up jitter, the constant latency
 //  - CPU of the audio thread, idle and with one sounding note
@@ -15,20 +17,68 @@
 
 #include "platform/audio_engine.h"
 #include "platform/system_midi_out.h"
+#include "sound/synth_plan.h"
 #include "figures.h"
 #include "support/offline_run.h"
 
 using namespace taktovi;
 
 using bench::cpuSeconds;
+using bench::residentMb;
 using bench::stats;
 
 namespace {
+
+// Runs first, in a fresh process, so the figures are the engine's own.
+void memory() {
+  const double before = residentMb();
+  SteadyClock steady;
+  TestClock clock;
+  AudioEngine::Options o;
+  o.output = AudioEngine::Output::Offline;
+  o.synthPlan = builtinSynthPlan();
+  const int64_t t0 = steady.nowNs();
+  const double cpu0 = cpuSeconds();
+  AudioEngine engine(clock, o);
+  engine.waitForSynth();
+  const double readyMs = (steady.nowNs() - t0) / 1e6;
+  const double loadCpuMs = (cpuSeconds() - cpu0) * 1e3;  // the worker's: this thread waits
+  const double ready = residentMb();
+  test::OfflineRun run(engine, clock);
+  auto play = [&](int program) {
+    engine.midi(0x007F00C0u | static_cast<uint32_t>(program) << 8);
+    engine.midi(0x007F3C90);  // strong tone
+    run.runUntil(clock.nowNs() + 500'000'000);
+    engine.midi(0x00007BB0);
+    run.runUntil(clock.nowNs() + 500'000'000);
+  };
+  for (int p : o.synthPlan.presets) play(p);
+  const double played = residentMb();
+  // A preset outside the plan: the audio thread lends the synthesizer to the worker.
+  engine.midi(0x007F13C0);  // organ, program 19
+  const int64_t t1 = steady.nowNs();
+  run.runUntil(clock.nowNs() + 20'000'000);  // the callback that takes the command lends
+  engine.waitForSynth();
+  const double lendMs = (steady.nowNs() - t1) / 1e6;
+  play(19);
+  const auto access = engine.soundfontAccess();
+  std::printf("built-in synthesizer, resident memory of this process (VmRSS):\n");
+  std::printf("  before the engine %.1f MB; soundfont ready %.1f MB (+%.1f MB)\n", before, ready, ready - before);
+  std::printf("  after a tone of each of the %zu presets of the plan %.1f MB\n", o.synthPlan.presets.size(), played);
+  std::printf("  soundfont ready %.0f ms after start (calibration %.0f ms of it; CPU %.0f ms), full-volume gain %.3f\n",
+              readyMs, engine.synthCalibrationNs() / 1e6, loadCpuMs, engine.synthFullGain());
+  std::printf("  a preset outside the plan: silent for %.1f ms while the worker loads it, then %.1f MB\n",
+              lendMs, residentMb());
+  std::printf("  soundfont file operations: %llu, on the rendering thread %llu\n",
+              static_cast<unsigned long long>(access.all),
+              static_cast<unsigned long long>(access.onRenderThread));
+}
 
 void synthOnsets(int tones) {
   TestClock clock;
   AudioEngine::Options o;
   o.output = AudioEngine::Output::Offline;
+  o.synthPlan = builtinSynthPlan();
   AudioEngine engine(clock, o);
   engine.waitForSynth();
   test::OfflineRun run(engine, clock, 2.0, 7);
@@ -59,6 +109,7 @@ void realTime() {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   SteadyClock clock;
   AudioEngine::Options o;
+  o.synthPlan = builtinSynthPlan();
   const double t0 = clock.nowNs();
   AudioEngine engine(clock, o);
   SystemMidiOut midi(engine, openAlsaPorts());
@@ -66,8 +117,8 @@ void realTime() {
   std::printf("start-up on the UI thread: engine + synthesizer + MIDI service %.2f ms (device: %s)\n", createMs,
               engine.hasDevice() ? "SDL dummy" : "none");
   engine.waitForSynth();
-  std::printf("soundfont load + calibration on the worker thread: %.0f ms, full-volume gain %.3f\n",
-              engine.synthLoadNs() / 1e6, engine.synthFullGain());
+  std::printf("soundfont ready %.0f ms after start (calibration %.0f ms of it), full-volume gain %.3f\n",
+              engine.synthLoadNs() / 1e6, engine.synthCalibrationNs() / 1e6, engine.synthFullGain());
   if (!engine.hasDevice()) return;
   std::printf("device: %d Hz, period %d frames; constant latency %.2f ms\n", engine.rate(), engine.period(),
               engine.latencyNs() / 1e6);
@@ -78,7 +129,7 @@ void realTime() {
   const double idle = (cpuSeconds() - c0) / 3 * 100;
   HMIDIOUT h = 0;
   midi.midiOutOpen(h, 0);
-  midi.midiOutShortMsg(h, 0x007F13C0);  // an organ (program 19): a note that sustains
+  midi.midiOutShortMsg(h, 0x007F47C0);  // the clarinet (program 71): a note that sustains
   midi.midiOutShortMsg(h, 0x00733C90);
   c0 = cpuSeconds();
   sleep(3);
@@ -96,6 +147,7 @@ void realTime() {
 
 int main(int argc, char** argv) {
   const int tones = argc > 1 ? std::atoi(argv[1]) : 500;
+  memory();
   synthOnsets(tones);
   realTime();
   return 0;

@@ -1,10 +1,13 @@
 #pragma once
-// What the benchmarks compute from their samples: process CPU time, and the usual statistics.
+// What the benchmarks compute from their samples: process CPU time, resident memory, and the
+// usual statistics.
 
 #include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <string>
 #include <vector>
 
 namespace taktovi::bench {
@@ -14,6 +17,14 @@ inline double cpuSeconds() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+// Resident memory of the whole process (VmRSS), in MB; 0 where /proc is not there.
+inline double residentMb() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024;
+  return 0;
 }
 
 struct Stats {

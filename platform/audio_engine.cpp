@@ -24,8 +24,12 @@ static void sdlCallback(void* user, Uint8* stream, int len) {
 
 AudioEngine::AudioEngine(const Clock& clock, Options options)
     : clock_(clock), rate_(options.rate), period_(options.period), voice_(options.rate) {
+  startNs_ = SteadyClock().nowNs();
   soundfont_ = findSoundfont(options.soundfonts);
   offline_ = options.output == Output::Offline;
+  // The audio subsystem brings up SDL's events, whose SIGINT/SIGTERM handlers would turn a
+  // termination request into an SDL_QUIT event that nobody reads.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   if (!offline_ && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
     callbackContext_ = std::make_unique<CallbackContext>(CallbackContext{this, &clock_});
     SDL_AudioSpec want{};
@@ -51,7 +55,7 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
   if (soundfont_.empty()) {
     synthState_ = 2;
   } else if (renders && options.loadSynth) {
-    startSynthLoad(soundfont_);
+    startWorker(soundfont_, std::move(options.synthPlan));
   }
   if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
 }
@@ -61,32 +65,53 @@ AudioEngine::~AudioEngine() {
     SDL_CloseAudioDevice(device_);  // the callback thread has ended when this returns
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
-  if (loader_.joinable()) loader_.join();
+  if (worker_.joinable()) {
+    stopping_.store(true, std::memory_order_release);
+    wake_.release();
+    worker_.join();
+  }
   freeSynth(synth_.release());
   freeSynth(pendingSynth_.exchange(nullptr));
+  freeSynth(lentSynth_.exchange(nullptr));
 }
 
-void AudioEngine::startSynthLoad(const std::string& soundfont) {
+void AudioEngine::startWorker(const std::string& soundfont, SynthPlan plan) {
   const double rate = rate_;
-  loader_ = std::thread([this, soundfont, rate] {
-    SteadyClock steady;
-    const int64_t t0 = steady.nowNs();
-    LoadedSynth* s = loadSynth(soundfont, rate);
-    loadNs_.store(steady.nowNs() - t0, std::memory_order_relaxed);
-    if (s == nullptr) {
-      synthState_.store(2, std::memory_order_release);
-      return;
+  workerJobs_.store(1, std::memory_order_relaxed);
+  worker_ = std::thread([this, soundfont, plan = std::move(plan), rate] {
+    LoadedSynth* s = loadSynth(soundfont, rate, plan, reads_);
+    loadNs_.store(SteadyClock().nowNs() - startNs_, std::memory_order_relaxed);
+    if (s != nullptr) {
+      fullGain_.store(calibratedGain(s), std::memory_order_relaxed);
+      calibrationNs_.store(calibrationNs(s), std::memory_order_relaxed);
+      pendingSynth_.store(s, std::memory_order_release);
     }
-    fullGain_.store(calibratedGain(s), std::memory_order_relaxed);
-    pendingSynth_.store(s, std::memory_order_release);
-    synthState_.store(1, std::memory_order_release);
+    synthState_.store(s != nullptr ? 1 : 2, std::memory_order_release);
+    finishWorkerJob();
+    if (s == nullptr) return;  // nothing will ever be lent
+    for (;;) {
+      wake_.acquire();
+      if (LoadedSynth* lent = lentSynth_.exchange(nullptr, std::memory_order_acquire)) {
+        loadWantedPresets(lent);
+        pendingSynth_.store(lent, std::memory_order_release);
+        finishWorkerJob();
+      }
+      if (stopping_.load(std::memory_order_acquire)) return;
+    }
   });
+}
+
+void AudioEngine::finishWorkerJob() {
+  workerJobs_.fetch_sub(1, std::memory_order_release);
+  workerJobs_.notify_all();
 }
 
 bool AudioEngine::synthAvailable() const { return synthState_.load(std::memory_order_acquire) != 2; }
 
 void AudioEngine::waitForSynth() {
-  if (loader_.joinable()) loader_.join();
+  for (int n = workerJobs_.load(std::memory_order_acquire); n != 0;
+       n = workerJobs_.load(std::memory_order_acquire))
+    workerJobs_.wait(n, std::memory_order_acquire);
 }
 
 void AudioEngine::send(const AudioCommand& c) {
@@ -158,7 +183,8 @@ void AudioEngine::noteWakeUp(int64_t callbackNs) {
 void AudioEngine::drainQueue() {
   while (const AudioCommand* c = queue_.peek()) {
     const bool synthCommand = c->kind == AudioCommand::Kind::Midi || c->kind == AudioCommand::Kind::SynthReset ||
-                              c->kind == AudioCommand::Kind::SynthVolume;
+                              c->kind == AudioCommand::Kind::SynthVolume ||
+                              c->kind == AudioCommand::Kind::SynthPreload;
     if (!(synthCommand ? midiPending_ : samplePending_).push(*c)) break;  // later callbacks take the rest
     queue_.pop();
   }
@@ -184,7 +210,16 @@ void AudioEngine::applySample(const AudioCommand& c) {
   }
 }
 
+// The worker loads what the synthesizer was asked for and hands it back through
+// pendingSynth_; until then the synthesizer renders silence and keeps channel state.
+void AudioEngine::lendSynth() {
+  workerJobs_.fetch_add(1, std::memory_order_relaxed);
+  lentSynth_.store(synth_.lendForLoading(), std::memory_order_release);
+  wake_.release();
+}
+
 void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
+  reads_.renderThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
   noteWakeUp(callbackNs);
   if (!synth_.ready()) {
     if (LoadedSynth* s = pendingSynth_.exchange(nullptr, std::memory_order_acq_rel)) synth_.adopt(s);
@@ -204,8 +239,11 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
         if (c->kind == AudioCommand::Kind::Midi) synth_.shortMessage(c->value);
         if (c->kind == AudioCommand::Kind::SynthReset) synth_.reset();
         if (c->kind == AudioCommand::Kind::SynthVolume) synth_.setVolume(c->gain);
+        if (c->kind == AudioCommand::Kind::SynthPreload)
+          synth_.preload(static_cast<int>(c->value >> 7), static_cast<int>(c->value & 0x7F));
         midiPending_.pop();
       }
+      if (synth_.wantsLoad()) lendSynth();
       synth_.renderBlock(synthL_, synthR_);
       synthUsed_ = 0;
     }

@@ -12,10 +12,16 @@
 // the longest burst the programs send (a fade of about 5000 volume steps).
 //
 // With no sound device the engine still takes every command and stays silent.
+//
+// The built-in synthesizer holds the presets of the program's plan (Options::synthPlan);
+// builtin_synth.h tells how it loads others without reading a file on the audio thread.
+// One worker thread loads the soundfont at start and afterwards the presets the audio
+// thread asks for; it ends with the engine.
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +39,7 @@ struct AudioCommand {
     Midi,
     SynthReset,
     SynthVolume,
+    SynthPreload,
     SamplePublish,
     SampleRetire,
     SamplePlay,
@@ -58,6 +65,7 @@ class AudioEngine {
     int period = 256;    // frames per callback, at most
     std::vector<std::string> soundfonts = defaultSoundfonts();
     bool loadSynth = true;
+    SynthPlan synthPlan;  // what the synthesizer holds; empty: silent until programs are chosen
   };
   static constexpr size_t kQueueCapacity = 16384;
 
@@ -70,6 +78,11 @@ class AudioEngine {
   void midi(uint32_t packed) { send({AudioCommand::Kind::Midi, clock_.nowNs(), packed, 0, nullptr}); }
   void synthReset() { send({AudioCommand::Kind::SynthReset, clock_.nowNs(), 0, 0, nullptr}); }
   void synthVolume(float fraction) { send({AudioCommand::Kind::SynthVolume, clock_.nowNs(), 0, fraction, nullptr}); }
+  // Loads a preset and keeps it (patch caching); nothing to do for the plan's presets.
+  void synthPreload(int bank, int program) {
+    send({AudioCommand::Kind::SynthPreload, clock_.nowNs(),
+          static_cast<uint32_t>(bank << 7 | (program & 0x7F)), 0, nullptr});
+  }
 
   // The sample buffer: publish hands it to the audio thread (which plays nothing of it until
   // told); retire takes it back, and it is freed here once the audio thread lets go.
@@ -86,10 +99,21 @@ class AudioEngine {
   // True while a usable soundfont exists: from start-up on (the file is checked at once; it
   // loads meanwhile), false only when there is none or it failed to load.
   bool synthAvailable() const;
-  // Waits for the soundfont load to finish (tests, benchmarks).
+  // Waits until the worker has nothing to do: the soundfont is loaded, and so is every preset
+  // the audio thread has asked for so far (tests, benchmarks).
   void waitForSynth();
   float synthFullGain() const { return fullGain_.load(std::memory_order_relaxed); }
+  // How long after the engine's start the synthesizer was ready, and the calibration's share.
   int64_t synthLoadNs() const { return loadNs_.load(std::memory_order_relaxed); }
+  int64_t synthCalibrationNs() const { return calibrationNs_.load(std::memory_order_relaxed); }
+  // The soundfont's file operations so far, and those made on the thread that renders.
+  struct SoundfontAccess {
+    uint64_t all = 0;
+    uint64_t onRenderThread = 0;
+  };
+  SoundfontAccess soundfontAccess() const {
+    return {reads_.all.load(std::memory_order_relaxed), reads_.onRenderThread.load(std::memory_order_relaxed)};
+  }
 
   bool hasDevice() const { return device_ != 0; }
   bool isOffline() const { return offline_; }
@@ -123,13 +147,16 @@ class AudioEngine {
  private:
   void send(const AudioCommand& c);
   void collectRetired();
-  void startSynthLoad(const std::string& soundfont);
+  void startWorker(const std::string& soundfont, SynthPlan plan);
+  void finishWorkerJob();
+  void lendSynth();
   int64_t targetFrame(int64_t timeNs) const { return timeline_.frameAt(timeNs + latencyNs_); }
   void noteWakeUp(int64_t callbackNs);
   void applySample(const AudioCommand& c);
   void drainQueue();
 
   const Clock& clock_;
+  int64_t startNs_ = 0;  // steady clock, for the load time
   std::unique_ptr<CallbackContext> callbackContext_;
   bool offline_ = false;
   uint32_t device_ = 0;
@@ -143,13 +170,20 @@ class AudioEngine {
   SpscQueue<AudioCommand> queue_{kQueueCapacity};
   SpscQueue<const SampleBuffer*> returned_{64};
 
-  // Soundfont load.
+  // The soundfont worker. The synthesizer passes between it and the audio thread through
+  // the two slots; whoever takes it out of a slot owns it.
   std::string soundfont_;
-  std::thread loader_;
-  std::atomic<LoadedSynth*> pendingSynth_{nullptr};
-  std::atomic<int> synthState_{0};  // 0 loading, 1 ready, 2 failed
+  SoundfontReads reads_;
+  std::thread worker_;
+  std::counting_semaphore<> wake_{0};  // a synthesizer was lent, or the engine ends
+  std::atomic<bool> stopping_{false};
+  std::atomic<LoadedSynth*> pendingSynth_{nullptr};  // worker -> audio thread
+  std::atomic<LoadedSynth*> lentSynth_{nullptr};     // audio thread -> worker
+  std::atomic<int> workerJobs_{0};                   // loads begun and not yet handed over
+  std::atomic<int> synthState_{0};                   // 0 loading, 1 ready, 2 failed
   std::atomic<float> fullGain_{0};
   std::atomic<int64_t> loadNs_{0};
+  std::atomic<int64_t> calibrationNs_{0};
 
   // Audio thread state.
   BuiltinSynth synth_;

@@ -1,107 +1,12 @@
+// The audio thread's side of the built-in synthesizer.
 #include "platform/builtin_synth.h"
 
-#include <fluidsynth.h>
-
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <filesystem>
+
+#include "platform/loaded_synth.h"
 
 namespace taktovi {
-
-struct LoadedSynth {
-  fluid_settings_t* settings = nullptr;
-  fluid_synth_t* synth = nullptr;
-  float fullGain = 0.2f;
-};
-
-std::vector<std::string> defaultSoundfonts() {
-  return {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-          "/usr/share/sounds/sf2/TimGM6mb.sf2"};
-}
-
-std::string findSoundfont(const std::vector<std::string>& candidates) {
-  for (const auto& c : candidates) {
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(c, ec) && fluid_is_soundfont(c.c_str())) return c;
-  }
-  return {};
-}
-
-namespace {
-
-// The instruments' programs and the tones the exercises play (pitched at velocity 115,
-// strong tone 60 at 127): the loudest of them sets the full-volume gain.
-constexpr int kPrograms[] = {0, 12, 56, 71, 80, 88, 107};
-constexpr int kNotes[][2] = {{50, 115}, {52, 115}, {54, 115}, {56, 115}, {58, 115}, {60, 115}, {60, 127}};
-constexpr float kTargetPeak = 0.7079f;  // -3 dBFS
-
-// Sounds off still lets voices ring out: render until the synthesizer is quiet.
-void flush(fluid_synth_t* s, double rate) {
-  fluid_synth_all_sounds_off(s, -1);
-  fluid_synth_system_reset(s);
-  float l[BuiltinSynth::kBlock], r[BuiltinSynth::kBlock];
-  const int maxBlocks = static_cast<int>(10 * rate) / BuiltinSynth::kBlock;
-  for (int b = 0, quiet = 0; b < maxBlocks && quiet < 32; ++b) {
-    fluid_synth_write_float(s, BuiltinSynth::kBlock, l, 0, 1, r, 0, 1);
-    float p = 0;
-    for (int i = 0; i < BuiltinSynth::kBlock; ++i) p = std::max({p, std::fabs(l[i]), std::fabs(r[i])});
-    quiet = p < 1e-6f ? quiet + 1 : 0;
-  }
-}
-
-float peakOf(fluid_synth_t* s, int program, int note, int velocity, double rate) {
-  flush(s, rate);
-  fluid_synth_program_change(s, 0, program);
-  fluid_synth_noteon(s, 0, note, velocity);
-  float l[BuiltinSynth::kBlock], r[BuiltinSynth::kBlock];
-  float peak = 0;
-  const int blocks = static_cast<int>(0.6 * rate) / BuiltinSynth::kBlock;
-  for (int b = 0; b < blocks; ++b) {
-    fluid_synth_write_float(s, BuiltinSynth::kBlock, l, 0, 1, r, 0, 1);
-    for (int i = 0; i < BuiltinSynth::kBlock; ++i) peak = std::max({peak, std::fabs(l[i]), std::fabs(r[i])});
-  }
-  return peak;
-}
-
-void silenceFluidLog() {
-  for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, nullptr, nullptr);
-}
-
-}  // namespace
-
-LoadedSynth* loadSynth(const std::string& soundfont, double rate) {
-  silenceFluidLog();
-  auto* ls = new LoadedSynth;
-  ls->settings = new_fluid_settings();
-  fluid_settings_setint(ls->settings, "synth.threadsafe-api", 0);
-  fluid_settings_setnum(ls->settings, "synth.sample-rate", rate);
-  fluid_settings_setint(ls->settings, "synth.reverb.active", 0);
-  fluid_settings_setint(ls->settings, "synth.chorus.active", 0);
-  fluid_settings_setint(ls->settings, "synth.polyphony", 64);
-  fluid_settings_setnum(ls->settings, "synth.gain", ls->fullGain);
-  ls->synth = new_fluid_synth(ls->settings);
-  if (ls->synth == nullptr || fluid_synth_sfload(ls->synth, soundfont.c_str(), 1) == FLUID_FAILED) {
-    freeSynth(ls);
-    return nullptr;
-  }
-  float peak = 0;
-  for (int p : kPrograms)
-    for (const auto& n : kNotes) peak = std::max(peak, peakOf(ls->synth, p, n[0], n[1], rate));
-  if (peak > 0) ls->fullGain = std::min(10.0f, ls->fullGain * kTargetPeak / peak);
-  flush(ls->synth, rate);  // nothing of the calibration is left to hear
-  fluid_synth_set_gain(ls->synth, ls->fullGain);
-  return ls;
-}
-
-void freeSynth(LoadedSynth* s) {
-  if (s == nullptr) return;
-  if (s->synth != nullptr) delete_fluid_synth(s->synth);
-  if (s->settings != nullptr) delete_fluid_settings(s->settings);
-  delete s;
-}
-
-float calibratedGain(const LoadedSynth* s) { return s != nullptr ? s->fullGain : 0.0f; }
 
 BuiltinSynth::BuiltinSynth() {
   std::fill(std::begin(program_), std::end(program_), int16_t{-1});
@@ -110,12 +15,15 @@ BuiltinSynth::BuiltinSynth() {
 
 void BuiltinSynth::adopt(LoadedSynth* s) {
   synth_ = s;
+  wantsLoad_ = false;
   if (synth_ == nullptr) return;
-  for (int ch = 0; ch < 16; ++ch) {
-    if (program_[ch] >= 0) fluid_synth_program_change(synth_->synth, ch, program_[ch]);
+  // Controllers first: a bank select counts for the program change that follows it.
+  for (int ch = 0; ch < 16; ++ch)
     for (int c = 0; c < 128; ++c)
       if (controller_[ch][c] >= 0) fluid_synth_cc(synth_->synth, ch, c, controller_[ch][c]);
-  }
+  for (int ch = 0; ch < 16; ++ch) selectProgram(ch, std::max<int>(program_[ch], 0), program_[ch] >= 0);
+  for (int i = 0; i < preloadCount_; ++i) preload(static_cast<int>(preloads_[i] >> 7), preloads_[i] & 0x7F);
+  preloadCount_ = 0;
   applyVolume();
 }
 
@@ -125,13 +33,58 @@ LoadedSynth* BuiltinSynth::release() {
   return s;
 }
 
+LoadedSynth* BuiltinSynth::lendForLoading() {
+  if (synth_ != nullptr) fluid_synth_all_sounds_off(synth_->synth, -1);
+  wantsLoad_ = false;
+  return release();
+}
+
+void BuiltinSynth::selectProgram(int channel, int program, bool ask) {
+  fluid_synth_t* s = synth_->synth;
+  int sfont = 0, bank = 0, current = 0;
+  fluid_synth_get_program(s, channel, &sfont, &bank, &current);
+  // FluidSynth's own choice: channel 10 is the drum channel (nothing here changes channel
+  // types) and plays the drum bank; a missing preset falls back to the drum bank's program
+  // 0, or to bank 0's program and then bank 0's program 0.
+  const bool drums = channel == 9;
+  PresetSlot* p = synth_->find(drums ? 128 : bank, program);
+  if (p == nullptr) p = drums ? synth_->find(128, 0) : synth_->find(0, program);
+  if (p == nullptr && !drums) p = synth_->find(0, 0);
+  if (p != nullptr && p->state == PresetState::Pinned) {
+    fluid_synth_program_select(s, channel, synth_->sfontId, p->bank, p->program);
+    if (!drums) fluid_synth_bank_select(s, channel, bank);  // the channel keeps the bank it was given
+    return;
+  }
+  // Selecting an unloaded preset would read its samples here: the channel stays silent
+  // until the worker has loaded it.
+  fluid_synth_unset_program(s, channel);
+  if (ask && p != nullptr && p->state == PresetState::Unloaded) {
+    p->state = PresetState::Wanted;
+    wantsLoad_ = true;
+  }
+}
+
+void BuiltinSynth::preload(int bank, int program) {
+  if (synth_ == nullptr) {
+    const uint32_t key = static_cast<uint32_t>(bank) << 7 | static_cast<uint32_t>(program);
+    const bool kept = std::find(preloads_, preloads_ + preloadCount_, key) != preloads_ + preloadCount_;
+    if (!kept && preloadCount_ < kMaxPreloads) preloads_[preloadCount_++] = key;
+    return;
+  }
+  PresetSlot* p = synth_->find(bank, program);
+  if (p != nullptr && p->state == PresetState::Unloaded) {
+    p->state = PresetState::Wanted;
+    wantsLoad_ = true;
+  }
+}
+
 void BuiltinSynth::shortMessage(uint32_t packed) {
   const int status = packed & 0xFF;
   const int d1 = (packed >> 8) & 0x7F;
   const int d2 = (packed >> 16) & 0x7F;
   const int ch = status & 0x0F;
   const int kind = status & 0xF0;
-  // Channel state is kept whether or not the synthesizer is there yet.
+  // Channel state is kept whether or not the synthesizer is there.
   if (kind == 0xC0) program_[ch] = static_cast<int16_t>(d1);
   if (kind == 0xB0 && d1 < 120) controller_[ch][d1] = static_cast<int16_t>(d2);
   if (synth_ == nullptr) return;
@@ -141,7 +94,7 @@ void BuiltinSynth::shortMessage(uint32_t packed) {
     case 0x90: d2 == 0 ? fluid_synth_noteoff(s, ch, d1) : fluid_synth_noteon(s, ch, d1, d2); break;
     case 0xA0: fluid_synth_key_pressure(s, ch, d1, d2); break;
     case 0xB0: fluid_synth_cc(s, ch, d1, d2); break;
-    case 0xC0: fluid_synth_program_change(s, ch, d1); break;
+    case 0xC0: selectProgram(ch, d1, true); break;
     case 0xD0: fluid_synth_channel_pressure(s, ch, d1); break;
     case 0xE0: fluid_synth_pitch_bend(s, ch, d1 | d2 << 7); break;
     default: break;

@@ -91,11 +91,16 @@ uint32_t SystemMidiOut::midiOutSetVolume(uint32_t id, uint32_t volume) {
   return MMSYSERR_NOERROR;
 }
 
-uint32_t SystemMidiOut::midiOutCachePatches(HMIDIOUT h, uint32_t, const uint16_t* patches, uint32_t) {
+uint32_t SystemMidiOut::midiOutCachePatches(HMIDIOUT h, uint32_t bank, const uint16_t* patches, uint32_t) {
   const Open* o = find(h);
   if (o == nullptr || patches == nullptr) return MMSYSERR_INVALHANDLE;
-  // The soundfont is loaded whole, so every preset is already cached.
-  return o->builtin ? MMSYSERR_NOERROR : MMSYSERR_NOTSUPPORTED;
+  if (!o->builtin) return MMSYSERR_NOTSUPPORTED;
+  // Caching a patch = loading its preset and keeping it, on any channel. The program's plan
+  // has loaded its own at start; others are loaded off the audio thread.
+  if (bank > 16383) return MMSYSERR_ERROR;
+  for (int p = 0; p < 128; ++p)
+    if (patches[p] != 0) engine_.synthPreload(static_cast<int>(bank), p);
+  return MMSYSERR_NOERROR;
 }
 
 int64_t SystemMidiOut::heardLatencyNs(HMIDIOUT h) const {

@@ -4,10 +4,6 @@
 
 namespace taktovi {
 
-namespace {
-constexpr int kCachedPatches[] = {0, 12, 56, 71, 80, 86, 107};
-}
-
 SoundOutput::SoundOutput(SoundDeps deps) : deps_(std::move(deps)) {}
 
 SoundOutput::~SoundOutput() {
@@ -68,8 +64,8 @@ void SoundOutput::MaaritaKorkeudet() {
 
 void SoundOutput::aloita_savel(int32_t arvo) {
   uint32_t message = 0x90;
-  if (arvo > 2) message = 0x00730090u + 256u * (static_cast<uint32_t>(arvo) & 0xFF);
-  if (arvo == 1) message = 0x007F3C90;
+  if (arvo > 2) message = kPitchedToneOn + 256u * (static_cast<uint32_t>(arvo) & 0xFF);
+  if (arvo == 1) message = kStrongToneOn;
   if (arvo == 2) message = 0x003C3C90;
   if (arvo == 0) message = kRestNoteOff;
   if (midi_tila_) {

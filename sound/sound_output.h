@@ -24,6 +24,8 @@ inline constexpr uint32_t kVolumeFullCh0 = 0x007F07B0;
 inline constexpr uint32_t kVolumeFullCh1 = 0x007F07B1;
 inline constexpr uint32_t kAllNotesOff = 0x00007BB0;
 inline constexpr uint32_t kSoundTestOn = 0x007F3290;
+inline constexpr uint32_t kPitchedToneOn = 0x00730090;  // plus 256 x note
+inline constexpr uint32_t kStrongToneOn = 0x007F3C90;
 inline constexpr uint32_t kFullVolume = 0xFFFFFFFF;
 // The note-off sent for a rest: nothing sounds then, so note and velocity are ours.
 inline constexpr uint32_t kRestNoteOff = 0x00003C80;
@@ -32,6 +34,9 @@ inline constexpr uint32_t kRestNoteOff = 0x00003C80;
 inline constexpr std::array<int32_t, 6> kMidiPitches = {50, 52, 54, 56, 58, 60};
 inline constexpr std::array<int32_t, 6> kWavRates = {26200, 29300, 32900, 34600, 38800, 44100};
 inline constexpr int32_t kWavToneRate = 34600;  // strong and weak tones in WAV mode
+
+// The programs lataa_patchit caches: 86, not the 88 of "KEYBOARD 1".
+inline constexpr std::array<int, 7> kCachedPatches = {0, 12, 56, 71, 80, 86, 107};
 
 // Where the two programs' sound output differs, handed in as data by each program.
 struct SoundProfile {

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "sound/sound_output.h"
+#include "sound/synth_plan.h"
 #include "support/recording_midi_out.h"
 #include "support/recording_mixer.h"
 #include "support/wav_builder.h"
@@ -194,4 +198,31 @@ TEST(SoundMidi, CloseClosesTheHandle) {
   r.midi.calls.clear();
   r.sound.sulje_midi();
   EXPECT_EQ(r.midi.actions(), (std::vector<MidiCall>{{"close", 100}}));
+}
+
+TEST(SoundMidi, SynthPlanHoldsExactlyThePresetsUsedAndCoversEveryToneSent) {
+  Rig r;
+  r.sound.startUp();
+  r.sound.finishCreation();
+  for (const Instrument& i : kInstruments) r.sound.chooseInstrument(i);
+  for (size_t e = 1; e < r.sound.korkeudet().size(); ++e) r.sound.aloita_savel(r.sound.korkeudet()[e]);
+  r.sound.soundTestPress();
+  const SynthPlan plan = builtinSynthPlan();
+  std::set<int> used;
+  for (int p = 0; p < 128; ++p)
+    if (r.midi.cachedPatches[p] != 0) used.insert(p);
+  for (uint32_t w : r.midi.messages()) {
+    const int d1 = w >> 8 & 0x7F, d2 = w >> 16 & 0x7F;
+    if ((w & 0xF0) == 0xC0) used.insert(d1);
+    if ((w & 0xF0) == 0x90 && d2 > 0) {
+      const bool covered = std::any_of(plan.loudestTones.begin(), plan.loudestTones.end(),
+                                       [&](SynthTone t) { return t.note == d1 && t.velocity >= d2; });
+      EXPECT_TRUE(covered) << std::hex << w;
+    }
+  }
+  EXPECT_EQ(plan.presets, std::vector<int>(used.begin(), used.end()));
+  EXPECT_TRUE(used.count(86) && used.count(88));  // 86 cached, 88 played
+  std::vector<int> instruments;
+  for (const Instrument& i : kInstruments) instruments.push_back(i.program);
+  EXPECT_EQ(plan.instruments, instruments);
 }

@@ -9,6 +9,7 @@
 #include "platform/audio_engine.h"
 #include "platform/engine_mixer.h"
 #include "platform/system_midi_out.h"
+#include "sound/synth_plan.h"
 #include "trainer/trainer_window.h"
 
 namespace taktovi {
@@ -16,7 +17,7 @@ namespace taktovi {
 template <typename Window>
 struct TrainerApp {
   explicit TrainerApp(QSize screen)
-      : engine(clock, AudioEngine::Options{}),
+      : engine(clock, AudioEngine::Options{.synthPlan = builtinSynthPlan()}),
         midi(engine, openAlsaPorts()),
         mixers(&engine),
         pump(clock),
