@@ -60,9 +60,9 @@ TForm1::TForm1(TrainerDeps deps)
   palauta_ruutu();
   finishCreation();
 
-  form_.get<ClickBox>("GroupBox4")->onClick = guarded(deps_.errors, [this] { GroupBox4Click(); });
-  form_.get<ClickBox>("GroupBox5")->onClick = guarded(deps_.errors, [this] { GroupBox5Click(); });
-  connect(BitBtn1_, &QPushButton::clicked, this, guarded(deps_.errors, [this] { BitBtn1Click(); }));
+  form_.get<ClickBox>("GroupBox4")->onClick = guarded(errors_, [this] { GroupBox4Click(); });
+  form_.get<ClickBox>("GroupBox5")->onClick = guarded(errors_, [this] { GroupBox5Click(); });
+  connect(BitBtn1_, &QPushButton::clicked, this, guarded(errors_, [this] { BitBtn1Click(); }));
   form_.widget("Button6")->setFocus();
 }
 

@@ -2,7 +2,9 @@
 
 #include "platform/little_endian.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
@@ -17,13 +19,18 @@ constexpr uint32_t kList = makeFourcc('L', 'I', 'S', 'T');
 
 std::unique_ptr<RiffFile> RiffFile::open(const char* path, size_t bufferSize) {
   if (path == nullptr || bufferSize == 0) return nullptr;
-  std::FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return nullptr;
+  // Opened without blocking, so that a FIFO or a device cannot hold the caller; only regular
+  // files are read. RIFF offsets are 32-bit, so a larger file cannot be a valid one.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
   struct stat st {};
-  // Only regular files; RIFF offsets are 32-bit, so a larger file cannot be a valid one.
-  if (fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode) ||
-      st.st_size > static_cast<off_t>(std::numeric_limits<uint32_t>::max())) {
-    std::fclose(f);
+  std::FILE* f = nullptr;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= static_cast<off_t>(std::numeric_limits<uint32_t>::max()) &&
+      fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
+    f = fdopen(fd, "rb");
+  }
+  if (f == nullptr) {
+    ::close(fd);
     return nullptr;
   }
   return std::unique_ptr<RiffFile>(new RiffFile(f, st.st_size, bufferSize));

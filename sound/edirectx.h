@@ -15,7 +15,9 @@ std::string describeResult(HRESULT code);
 
 class EDirectX : public std::runtime_error {
  public:
-  explicit EDirectX(HRESULT code) : std::runtime_error("\r\r" + describeResult(code) + "\r\r"), code_(code) {}
+  // `before`: a line that says more, shown before the description.
+  explicit EDirectX(HRESULT code, const std::string& before = {})
+      : std::runtime_error(before + "\r\r" + describeResult(code) + "\r\r"), code_(code) {}
   HRESULT code() const { return code_; }
 
  private:

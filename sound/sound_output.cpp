@@ -167,6 +167,8 @@ double SoundOutput::heardLatencyMs() const {
 }
 
 void SoundOutput::midiMode() {
+  // Every WAV branch asks the mode, so no fade would reach a tone sounding now: silence it.
+  if (aanipuskuri_) aanipuskuri_->SetVolume(DSBVOLUME_MIN);
   midi_tila_ = true;
   MaaritaKorkeudet();
 }

@@ -100,7 +100,7 @@ class SoundOutput {
   // Closes the device, opens the chosen one, resets it and sets full volume; true when the
   // open succeeded. The mode and the instrument stay.
   bool chooseDevice(const Device& device);
-  // The MIDI button: MIDI mode and its pitch table; WAV mode's buffer stays as it is.
+  // The MIDI button: MIDI mode and its pitch table; WAV mode's buffer stays, silenced.
   void midiMode();
 
   // --- state, as the window and its tests see it ---

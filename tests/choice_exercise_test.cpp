@@ -361,7 +361,24 @@ TEST(ChoiceExercise, InstrumentMenuInMidiAndWavMode) {
   rig.dir.write("solosynth.wav", pcmWave(pcm16(std::vector<int16_t>(100, 9))));
   v.sound().LuoDirectsound();
   rig.action("KOTO1")->trigger();
-  EXPECT_EQ(rig.errors.shown, std::vector<std::string>{"Assertion failure"});
+  ASSERT_EQ(rig.errors.shown.size(), 1u);
+  EXPECT_EQ(rig.errors.shown[0], "DIE KLANGDATEI \"" + rig.dir.path().string() +
+                                     "/koto.wav\" KANN NICHT BENUTZT WERDEN: SIE WURDE NICHT GEFUNDEN.\r\rAssertion failure");
   EXPECT_EQ(v.sound().soitintiedosto(), "koto.wav");
   EXPECT_FALSE(v.sound().midi_tila());
+}
+
+TEST(ChoiceExercise, AnErrorShownDuringAMelodyEndsTheSoundingToneFirst) {
+  ChoiceRig rig;
+  rig.form->show();
+  rig.action("MIDINI1")->trigger();
+  startAt(rig, 0, 0, 0);
+  // A failed switch to WAV mode (no sample) while the first tone sounds.
+  rig.clickAt(2200, rig.get("Button8"));
+  rig.pump.runUntil(7000);
+  ASSERT_EQ(rig.errors.shown.size(), 1u);
+  const auto t = rig.tones();
+  ASSERT_EQ(t.size(), 3u);
+  EXPECT_EQ(t[0].off, 2200);  // ended when the message came, not at its 550 ms
+  EXPECT_EQ(t[1].on, 3001);   // the melody goes on in time
 }

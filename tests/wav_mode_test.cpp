@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "sound/edirectx.h"
 #include "sound/sound_output.h"
@@ -93,7 +96,10 @@ TEST_F(WavMode, MissingSampleIsAnAssertionThatChangesNothing) {
     sound_->LuoDirectsound();
     FAIL() << "no error";
   } catch (const AssertionError& e) {
-    EXPECT_STREQ(e.what(), "Assertion failure");
+    // Which file and why, in German, before the assertion's own text.
+    EXPECT_EQ(std::string(e.what()), "DIE KLANGDATEI \"" + dir_.path().string() +
+                                         "/trumpet.wav\" KANN NICHT BENUTZT WERDEN: SIE WURDE NICHT GEFUNDEN.\r\r"
+                                         "Assertion failure");
   }
   expectUnchanged(true);
   EXPECT_TRUE(sound_->hasMixer());  // the new mixer object exists
@@ -111,7 +117,11 @@ TEST_F(WavMode, BufferFailuresRaiseEDirectXAndChangeNothing) {
       FAIL() << op;
     } catch (const EDirectX& e) {
       EXPECT_EQ(e.code(), code);
-      EXPECT_EQ(std::string(e.what()), "\r\r" + describeResult(code) + "\r\r");
+      const std::string about = code == DSERR_BADFORMAT ? "DIE KLANGDATEI \"" + dir_.path().string() +
+                                                              "/piano.wav\" KANN NICHT BENUTZT WERDEN: IHR FORMAT "
+                                                              "WIRD NICHT UNTERSTÜTZT."
+                                                        : "";
+      EXPECT_EQ(std::string(e.what()), about + "\r\r" + describeResult(code) + "\r\r");
     }
     expectUnchanged(true);
     EXPECT_FALSE(sound_->hasSampleBuffer()) << op;
@@ -262,4 +272,32 @@ TEST(EDirectXText, DescriptionsOfEveryResult) {
                          0x88780082, 0x88780096, 0x887800A0, 0x887800AA};
   for (HRESULT c : all) EXPECT_NE(describeResult(c), "Unrecognized Error") << std::hex << c;
   EXPECT_EQ(std::string(EDirectX(0).what()), "\r\rNo error\r\r");
+}
+
+TEST_F(WavMode, LeavingWavModeSilencesASoundingSample) {
+  sound_->LuoDirectsound();
+  sound_->aloita_savel(29300);
+  EXPECT_EQ(log().volume, -500);
+  sound_->midiMode();  // while the tone sounds
+  EXPECT_EQ(log().calls.back(), "vol -10000");
+  EXPECT_EQ(log().volume, -10000);
+  EXPECT_TRUE(sound_->hasSampleBuffer());  // kept, silent, for a later return to WAV mode
+}
+
+TEST_F(WavMode, SamplePathsThatAreNoFilesAreRefusedAtOnce) {
+  // A FIFO would hold a plain open until some writer came; a directory is no sample either.
+  ASSERT_EQ(mkfifo((dir_.path() / "marimba.wav").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir_.path() / "clarinet.wav");
+  for (const char* file : {"marimba.wav", "clarinet.wav"}) {
+    sound_->chooseInstrument(instrumentOf(file));
+    try {
+      sound_->LuoDirectsound();
+      ADD_FAILURE() << file;
+    } catch (const AssertionError& e) {
+      EXPECT_NE(std::string(e.what()).find(std::string(file) + "\" KANN NICHT BENUTZT WERDEN: SIE KANN NICHT GELESEN WERDEN."),
+                std::string::npos)
+          << e.what();
+    }
+    expectUnchanged(true);
+  }
 }

@@ -253,6 +253,11 @@ TEST_F(WaveReader, EveryTruncationGivesACodeAndHoldsNothing) {
 TEST_F(WaveReader, FilesThatCannotBeOpened) {
   EXPECT_EQ(openFile((dir.path() / "missing.wav").string()).code, WAV_ERR_CANNOT_OPEN);
   EXPECT_EQ(openFile(dir.path().string()).code, WAV_ERR_CANNOT_OPEN);  // a directory
+  // A FIFO with no writer would hold a plain open for ever; it is refused at once.
+  const std::string fifo = (dir.path() / "fifo.wav").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(openFile(fifo).code, WAV_ERR_CANNOT_OPEN);
+  EXPECT_EQ(openFile("/dev/zero").code, WAV_ERR_CANNOT_OPEN);  // a device
   // An empty file opens but has no first chunk: the descent's own result.
   Opened e = open({});
   EXPECT_EQ(e.code, MMIOERR_CHUNKNOTFOUND);

@@ -60,8 +60,8 @@ TForm1::TForm1(TrainerDeps deps)
   ladder_ = makeTimingLadder(designScreenWidth(deps_.screen));
   finishCreation();
 
-  connect(BitBtn1_, &QPushButton::clicked, this, guarded(deps_.errors, [this] { BitBtn1Click(); }));
-  connect(BitBtn2_, &QPushButton::clicked, this, guarded(deps_.errors, [this] { BitBtn2Click(); }));
+  connect(BitBtn1_, &QPushButton::clicked, this, guarded(errors_, [this] { BitBtn1Click(); }));
+  connect(BitBtn2_, &QPushButton::clicked, this, guarded(errors_, [this] { BitBtn2Click(); }));
   BitBtn2_->raise();  // over the start button, the key receiver and the lamp
   setFocusPolicy(Qt::StrongFocus);
   setFocus();

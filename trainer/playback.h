@@ -56,6 +56,10 @@ class PatternPlayer {
   void catchUp() {
     if (inLoop_ && s_.soi) soita_tehtava();
   }
+  // Ends the sounding tone now (a message is about to hold the window); the melody goes on.
+  void silence() {
+    if (s_.soi && s_.savel_soi) endTone();
+  }
   // The program is closing (EXIT, the switch, the window's frame): the tone ended, the loop and
   // every wait left at once, and no round starts any more. No end hook runs.
   void stop();

@@ -53,7 +53,8 @@ TrainerWindow::TrainerWindow(const WindowPlan& plan, TrainerDeps deps, PlaybackH
       design_(new QWidget(this)),
       form_(design_, menuBar(), placer_, trainerKinds()),
       sound_({plan.sound, deps_.midi, deps_.mixers, deps_.clock, deps_.executableDir, this}),
-      player_(deps_.clock, deps_.pump, sound_, paneelit_, asetukset_, std::move(hooks)) {
+      player_(deps_.clock, deps_.pump, sound_, paneelit_, asetukset_, std::move(hooks)),
+      errors_(deps_.errors, player_) {
   registerTrainerResources();
   setObjectName("Form1");
   setWindowTitle(plan.caption);
@@ -77,9 +78,9 @@ TrainerWindow::TrainerWindow(const WindowPlan& plan, TrainerDeps deps, PlaybackH
   percent_ = form_.get<QLineEdit>(plan.percentField);
   buildPool();
   buildHelp();
-  soundPanel_ = new SoundPanel(form_.widget("Panel7"), sound_, deps_.errors, plan.soundPanel);
+  soundPanel_ = new SoundPanel(form_.widget("Panel7"), sound_, errors_, plan.soundPanel);
   connectShared();
-  deps_.errors.setParentWindow(this);
+  errors_.setParentWindow(this);
   qApp->installEventFilter(this);
 }
 
@@ -111,7 +112,7 @@ void TrainerWindow::buildHelp() {
 }
 
 void TrainerWindow::connectShared() {
-  ErrorDisplay& e = deps_.errors;
+  ErrorDisplay& e = errors_;
   auto onAction = [this, &e](const char* name, auto handler) {
     connect(form_.action(name), &QAction::triggered, this, guarded(e, handler));
   };
@@ -170,7 +171,7 @@ void TrainerWindow::exitProgram() {
 void TrainerWindow::switchProgram() {
   // A program that cannot be started would leave the user with none at all: stay open.
   if (!deps_.starter.start(plan_.sibling)) {
-    deps_.errors.show(std::string(plan_.siblingTitle) + " KANN NICHT GESTARTET WERDEN.\r\rDAS PROGRAMM \"" +
+    errors_.show(std::string(plan_.siblingTitle) + " KANN NICHT GESTARTET WERDEN.\r\rDAS PROGRAMM \"" +
                       deps_.starter.location(plan_.sibling) + "\" FEHLT ODER IST NICHT AUSFÜHRBAR.");
     return;
   }
@@ -237,7 +238,7 @@ bool TrainerWindow::eventFilter(QObject* watched, QEvent* event) {
   }
   const auto* key = static_cast<QKeyEvent*>(event);
   bool taken = false;
-  guarded(deps_.errors, [&] { taken = keyPressed(target, key->key(), key->isAutoRepeat()); })();
+  guarded(errors_, [&] { taken = keyPressed(target, key->key(), key->isAutoRepeat()); })();
   return taken;
 }
 

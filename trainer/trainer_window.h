@@ -73,6 +73,22 @@ struct WindowPlan {
   const char* percentField;
 };
 
+// The window's error display: a tone sounding when an error is shown is ended first, so it
+// does not sound on for as long as the message is up.
+class SilencingErrorDisplay final : public ErrorDisplay {
+ public:
+  SilencingErrorDisplay(ErrorDisplay& shown, PatternPlayer& player) : shown_(shown), player_(player) {}
+  void show(const std::string& message) override {
+    player_.silence();
+    shown_.show(message);
+  }
+  void setParentWindow(QWidget* w) override { shown_.setParentWindow(w); }
+
+ private:
+  ErrorDisplay& shown_;
+  PatternPlayer& player_;
+};
+
 class TrainerWindow : public QMainWindow {
  public:
   ~TrainerWindow() override;
@@ -112,6 +128,7 @@ class TrainerWindow : public QMainWindow {
   Score score_;
   RectanglePool paneelit_;
   PatternPlayer player_;
+  SilencingErrorDisplay errors_;
   SmileyArea* smileys_ = nullptr;
   QWidget* template_ = nullptr;
 

@@ -44,6 +44,8 @@ inline size_t formatRecordSize(const uint8_t* record) { return kFormatRecordBase
 class AssertionError : public std::runtime_error {
  public:
   AssertionError() : std::runtime_error("Assertion failure") {}
+  // The same failure with a line that says more before it.
+  explicit AssertionError(const std::string& before) : std::runtime_error(before + "\r\rAssertion failure") {}
 };
 
 // Opens the file, checks RIFF/WAVE, reads the format record (allocated here, owned by the
