@@ -27,7 +27,7 @@ period=${PERIOD:-}
 load=${LOAD:-$(nproc)}
 out=${OUT:-$(mktemp -d /tmp/audio-path.XXXX)}
 mkdir -p "$out"
-for t in bench_audio_path audio_tap audio_path_report; do
+for t in audio_path_play audio_tap audio_path_report; do
   [[ -x $bin/$t ]] || { echo "missing $bin/$t: run ./scripts/build.sh release first" >&2; exit 2; }
 done
 [[ -x $tools/pulse.sh ]] || { echo "missing $tools/pulse.sh (set SHARED_TOOLS)" >&2; exit 2; }
@@ -72,7 +72,7 @@ for mode in $modes; do
   start_load
   # What the server says about the stream once it runs: its buffer and the sink's latency.
   (sleep 8; { pactl list sink-inputs; pactl list sinks; } | grep -iE 'latency' >"$base.server" || true) &
-  SDL_AUDIODRIVER=pulseaudio "$bin/bench_audio_path" "$mode" "$seconds" "$base.log" ${period:+period=$period} \
+  SDL_AUDIODRIVER=pulseaudio "$bin/audio_path_play" "$mode" "$seconds" "$base.log" ${period:+period=$period} \
     >"$base.player" &
   player=$!
   # The player's threads and their scheduling, once it runs.

@@ -2,7 +2,7 @@
 // default (or SDL_AUDIODRIVER's) device, the MIDI service, the engine's mixer and the sound
 // output's tone operations, timed on the steady clock as the programs' playback loop is
 // (each slot measured from its own tone's start, waits on Qt's event loop).
-//   bench_audio_path midi|wav SECONDS LOG [period=FRAMES] [instrument=0..6] [seed=N]
+//   audio_path_play midi|wav SECONDS LOG [period=FRAMES] [instrument=0..6] [seed=N]
 // The instrument (menu order) is by default the square lead in MIDI mode, whose sharp attack
 // and short release keep each onset clear of the previous tone, and the piano in WAV mode.
 // LOG gets one line per slot with the steady-clock times of the calls; audio_path_report
@@ -56,7 +56,7 @@ std::vector<Slot> melody(std::mt19937& rng, double isku, const SoundOutput& soun
 int main(int argc, char** argv) {
   if (argc < 4) {
     std::fprintf(stderr,
-                 "usage: bench_audio_path midi|wav SECONDS LOG [period=FRAMES] [instrument=0..6] [seed=N]\n");
+                 "usage: audio_path_play midi|wav SECONDS LOG [period=FRAMES] [instrument=0..6] [seed=N]\n");
     return 2;
   }
   QCoreApplication app(argc, argv);

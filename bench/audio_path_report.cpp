@@ -1,6 +1,6 @@
 // Figures of one audio_path.sh run: the recording of the sound server's sink (float32,
 // 2 channels), the arrival times of its pieces (audio_tap) and the player's log
-// (bench_audio_path) are put on one clock, and each logged tone is found in the recording.
+// (audio_path_play) are put on one clock, and each logged tone is found in the recording.
 //   audio_path_report CAPTURE.raw CAPTURE.times PLAYER.log [RATE]
 // Prints: dropouts (runs of >= 1 ms of digital silence inside a sounding tone), the error of
 // the heard inter-onset intervals against the calls' intervals and against the slot grid,
