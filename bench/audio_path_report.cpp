@@ -129,7 +129,7 @@ long long findOnset(const Capture& c, long long from, long long to) {
     if (v < 1e-3f) continue;
     float before = 0;
     for (long long g = f - look; g < f - rise; ++g) before = std::max(before, c.amp(static_cast<size_t>(g)));
-    if (v > 4 * before) return f;
+    if (v > 2.5f * before) return f;
   }
   return -1;
 }
@@ -219,6 +219,17 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "dropout: tone %zu savel %d at %.1f ms, tone %.1f ms long\n", i, t.savel,
                    c.msOf(f), c.msOf(length));
     dropouts += runs;
+  }
+  // Tones heard off the common latency: a stream that stalled, or a command applied late.
+  if (!latency.empty()) {
+    const double typical = taktovi::bench::median(latency);
+    for (size_t i = 0; i < tones.size(); ++i) {
+      if (onset[i] < 0) continue;
+      const double ms = (c.timeOf(static_cast<double>(onset[i])) - static_cast<double>(tones[i].onNs)) / 1e6;
+      if (std::fabs(ms - typical) > 2)
+        std::fprintf(stderr, "off the latency: tone %zu savel %d at %.1f ms by %+.2f ms\n", i, tones[i].savel,
+                     c.msOf(static_cast<double>(onset[i])), ms - typical);
+    }
   }
   // Tone ends, each looked for before the next tone's onset.
   for (size_t i = 0; i < tones.size(); ++i) {
