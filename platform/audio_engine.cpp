@@ -9,19 +9,11 @@
 namespace taktovi {
 
 namespace {
+
 // Beyond one period, the schedule covers callbacks that wake early against the timeline: a
 // sound server asks for data in pieces, so its callbacks come in bursts of up to about half
 // a period, and never less than this.
 constexpr int64_t kMinSafetyNs = 6'000'000;
-}  // namespace
-
-struct CallbackContext {
-  AudioEngine* engine;
-  const Clock* clock;
-  bool scheduled = false;  // the callback thread's class was seen to (first callback)
-};
-
-namespace {
 
 // Real-time, below a sound server's own threads (PulseAudio's run at 5).
 constexpr int kAudioThreadPriority = 4;
@@ -37,6 +29,12 @@ void ensureRealtime() {
 }
 
 }  // namespace
+
+struct CallbackContext {
+  AudioEngine* engine;
+  const Clock* clock;
+  bool scheduled = false;  // the callback thread's class was seen to (first callback)
+};
 
 static void sdlCallback(void* user, Uint8* stream, int len) {
   auto* ctx = static_cast<CallbackContext*>(user);
