@@ -120,8 +120,8 @@ void realTime() {
   std::printf("soundfont ready %.0f ms after start (calibration %.0f ms of it), full-volume gain %.3f\n",
               engine.synthLoadNs() / 1e6, engine.synthCalibrationNs() / 1e6, engine.synthFullGain());
   if (!engine.hasDevice()) return;
-  std::printf("device: %d Hz, period %d frames; constant latency %.2f ms\n", engine.rate(), engine.period(),
-              engine.latencyNs() / 1e6);
+  std::printf("device: %d Hz, period %d frames; constant latency %.2f ms, heard %.2f ms after a call\n",
+              engine.rate(), engine.period(), engine.latencyNs() / 1e6, engine.heardLatencyNs() / 1e6);
   sleep(2);  // the timeline locks on the driver's pace
   const auto before = engine.callbackStats();
   double c0 = cpuSeconds();

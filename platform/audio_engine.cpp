@@ -1,6 +1,7 @@
 #include "platform/audio_engine.h"
 
 #include <SDL.h>
+#include <sched.h>
 
 #include <algorithm>
 #include <cmath>
@@ -8,16 +9,39 @@
 namespace taktovi {
 
 namespace {
-constexpr int64_t kSafetyNs = 6'000'000;  // beyond one period: covers callback wake-up jitter
+
+// Beyond one period, the schedule covers callbacks that wake early against the timeline: a
+// sound server asks for data in pieces, so its callbacks come in bursts of up to about half
+// a period, and never less than this.
+constexpr int64_t kMinSafetyNs = 6'000'000;
+
+// Real-time, below a sound server's own threads (PulseAudio's run at 5).
+constexpr int kAudioThreadPriority = 4;
+
+// SDL asks for a real-time class through RealtimeKit only; where that is missing but the
+// process may take one itself (root, or an RLIMIT_RTPRIO), the callback thread takes it here.
+void ensureRealtime() {
+  const int policy = sched_getscheduler(0) & ~SCHED_RESET_ON_FORK;
+  if (policy == SCHED_FIFO || policy == SCHED_RR) return;
+  sched_param p{};
+  p.sched_priority = kAudioThreadPriority;
+  sched_setscheduler(0, SCHED_RR | SCHED_RESET_ON_FORK, &p);  // refused: SDL's choice stays
+}
+
 }  // namespace
 
 struct CallbackContext {
   AudioEngine* engine;
   const Clock* clock;
+  bool scheduled = false;  // the callback thread's class was seen to (first callback)
 };
 
 static void sdlCallback(void* user, Uint8* stream, int len) {
   auto* ctx = static_cast<CallbackContext*>(user);
+  if (!ctx->scheduled) {
+    ctx->scheduled = true;
+    ensureRealtime();
+  }
   ctx->engine->renderInto(reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float)),
                           ctx->clock->nowNs());
 }
@@ -27,11 +51,17 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
   startNs_ = SteadyClock().nowNs();
   soundfont_ = findSoundfont(options.soundfonts);
   offline_ = options.output == Output::Offline;
-  // The audio subsystem brings up SDL's events, whose SIGINT/SIGTERM handlers would turn a
-  // termination request into an SDL_QUIT event that nobody reads.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (!offline_) {
+    // Audio brings in SDL's event subsystem, whose SIGINT/SIGTERM handlers would swallow
+    // both signals; the program handles them itself.
+    SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
+    // SDL asks for time-critical priority for its audio thread; with this, a real-time class
+    // (directly, or through RealtimeKit on a desktop) instead of only a lower nice value, so
+    // busy processes cannot delay the callback past the sound server's buffer.
+    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
+  }
   if (!offline_ && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-    callbackContext_ = std::make_unique<CallbackContext>(CallbackContext{this, &clock_});
+    callbackContext_ = std::make_unique<CallbackContext>(CallbackContext{this, &clock_, false});
     SDL_AudioSpec want{};
     SDL_AudioSpec have{};
     want.freq = options.rate;
@@ -50,7 +80,11 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
   }
   voice_ = SampleVoice(rate_);
   timeline_ = Timeline(rate_);
-  latencyNs_ = static_cast<int64_t>(period_) * 1'000'000'000 / rate_ + kSafetyNs;
+  const int64_t periodNs = static_cast<int64_t>(period_) * 1'000'000'000 / rate_;
+  latencyNs_ = periodNs + std::max(kMinSafetyNs, periodNs / 2);
+  // A sound server sizes its buffer (stream buffer plus device) to the period SDL asks for;
+  // a callback's first frame leaves the device that much after the callback.
+  deviceLatencyNs_ = device_ != 0 ? periodNs : 0;
   const bool renders = offline_ || device_ != 0;
   if (soundfont_.empty()) {
     synthState_ = 2;

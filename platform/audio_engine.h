@@ -62,7 +62,10 @@ class AudioEngine {
   struct Options {
     Output output = Output::Device;
     int rate = 48000;    // asked of the device; offline, the rate used
-    int period = 256;    // frames per callback, at most
+    // Frames per callback. A sound server (PulseAudio, PipeWire) sizes its buffering to it
+    // (stream buffer plus device, about 43 ms at 48 kHz), which holds without dropouts on a
+    // busy two-core machine; the delay this adds is constant and in heardLatencyNs().
+    int period = 2048;
     std::vector<std::string> soundfonts = defaultSoundfonts();
     bool loadSynth = true;
     SynthPlan synthPlan;  // what the synthesizer holds; empty: silent until programs are chosen
@@ -119,9 +122,12 @@ class AudioEngine {
   bool isOffline() const { return offline_; }
   int rate() const { return rate_; }
   int period() const { return period_; }
+  // From a call to the output frame it acts on: the engine's own scheduling latency.
   int64_t latencyNs() const { return latencyNs_; }
-  // From a call to the moment its effect is heard.
-  int64_t heardLatencyNs() const { return latencyNs_; }
+  // From a call (a note-on, a sample command) to the moment it is heard: the scheduling
+  // latency plus what the device holds ahead of the listener (SDL's obtained buffer, which a
+  // sound server sizes its own buffering to). Offline, a rendered frame counts as heard.
+  int64_t heardLatencyNs() const { return latencyNs_ + deviceLatencyNs_; }
   uint64_t droppedCommands() const { return dropped_; }
   uint64_t lateCommands() const { return late_.load(std::memory_order_relaxed); }
   // How far callbacks woke from the engine's timeline (wake-up jitter). The largest error
@@ -163,6 +169,7 @@ class AudioEngine {
   int rate_ = 48000;
   int period_ = 256;
   int64_t latencyNs_ = 0;
+  int64_t deviceLatencyNs_ = 0;
   uint64_t dropped_ = 0;  // UI thread only
   std::vector<std::unique_ptr<SampleBuffer>> held_;  // published, not yet returned (UI thread)
   const SampleBuffer* current_ = nullptr;

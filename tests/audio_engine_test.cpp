@@ -148,6 +148,7 @@ TEST(AudioEngine, NoDeviceTakesCommandsAndStaysSilent) {
   AudioEngine engine(clock, o);
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   EXPECT_FALSE(engine.hasDevice());
+  EXPECT_EQ(engine.heardLatencyNs(), engine.latencyNs());  // no device buffer to add
   EXPECT_TRUE(engine.synthAvailable());  // the soundfont exists; capabilities do not depend on a device
   for (int i = 0; i < 100000; ++i) engine.midi(0x007F3C90);
   auto b = std::make_unique<SampleBuffer>();
@@ -168,7 +169,7 @@ TEST(AudioEngine, DummyDriverRunsTheCallback) {
   o.loadSynth = false;
   AudioEngine engine(clock, o);
   ASSERT_TRUE(engine.hasDevice());
-  EXPECT_LE(engine.period(), 256);
+  EXPECT_EQ(engine.period(), o.period);
   for (int i = 0; i < 200 && engine.framesRendered() == 0; ++i) usleep(5000);
   EXPECT_GT(engine.framesRendered(), 0);
 }
@@ -185,6 +186,41 @@ TEST(AudioEngine, TerminationSignalsKeepTheirDefaultAction) {
     sigaction(signal, nullptr, &action);
     EXPECT_EQ(action.sa_handler, SIG_DFL) << signal;  // a kill ends the program
   }
+}
+
+TEST(AudioEngine, OfflineASampleCommandIsHeardWhenTheEngineSaysSo) {
+  TestClock clock;
+  AudioEngine engine(clock, offline({}));
+  EXPECT_EQ(engine.heardLatencyNs(), engine.latencyNs());  // no device buffer offline
+  auto b = std::make_unique<SampleBuffer>();
+  b->frames = 48000;
+  b->samples.assign(b->frames, 0.5f);
+  OfflineRun run(engine, clock);  // callbacks on time: the timeline is exact
+  engine.publishSample(std::move(b));
+  engine.samplePlay(true);  // silent: the voice's gain starts at 0
+  run.runMs(300);
+  const int64_t call = 345'678'000;
+  run.runUntil(call);
+  engine.sampleGain(1.0f);
+  run.runUntil(call + 200'000'000);
+  const int64_t heard =
+      std::llround(static_cast<double>(call + engine.heardLatencyNs()) * engine.rate() / 1e9);
+  EXPECT_NEAR(static_cast<double>(run.firstAbove(0, 0.0f)), static_cast<double>(heard), 1.0);
+  EXPECT_EQ(engine.lateCommands(), 0u);
+}
+
+TEST(AudioEngine, OnADeviceTheHeardLatencyAddsWhatTheDeviceHolds) {
+  SteadyClock clock;
+  AudioEngine::Options o;
+  o.loadSynth = false;
+  AudioEngine engine(clock, o);
+  ASSERT_TRUE(engine.hasDevice());
+  const int64_t periodNs = int64_t{engine.period()} * 1'000'000'000 / engine.rate();
+  // The schedule covers a period and callbacks that come early in a server's bursts...
+  EXPECT_GE(engine.latencyNs(), periodNs + periodNs / 2);
+  // ...and the device's own buffer comes on top.
+  EXPECT_GT(engine.heardLatencyNs(), engine.latencyNs());
+  EXPECT_LE(engine.heardLatencyNs(), engine.latencyNs() + periodNs);
 }
 
 TEST(AudioEngine, CommandStormDropsTheNewestAndCountsThem) {
