@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/audio_report.h"
 #include "platform/builtin_synth.h"
 #include "platform/clock.h"
 #include "platform/sample_voice.h"
@@ -119,6 +120,8 @@ class AudioEngine {
   }
 
   bool hasDevice() const { return device_ != 0; }
+  // Whether there is an output and a soundfont (offline rendering counts as an output).
+  AudioReport report() const { return {offline_ || device_ != 0, synthAvailable()}; }
   bool isOffline() const { return offline_; }
   int rate() const { return rate_; }
   int period() const { return period_; }

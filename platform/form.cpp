@@ -194,6 +194,12 @@ void Form::buildLine(const QString& text) {
       label->setText(l.value("text"));
     }
     if (l.has("centre")) label->setAlignment(Qt::AlignCenter);
+    if (l.has("wrap")) label->setWordWrap(true);
+    if (l.has("textcolour")) {
+      QPalette p = label->palette();
+      p.setColor(QPalette::WindowText, colourOf(l.value("textcolour")));
+      label->setPalette(p);
+    }
     if (l.has("fit")) fitText(label);
   } else if (auto* b = qobject_cast<QPushButton*>(w)) {
     b->setText(l.value("text"));

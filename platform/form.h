@@ -13,6 +13,7 @@
 //   text="..."  caption       colour=R,G,B  own background   hidden      not shown at start
 //   font=PX     bold font     plain         not bold         systemfont  the system's font
 //   centre      centred text  fit           narrow to fit    nofocus     never takes focus
+//   wrap        text wraps    textcolour=R,G,B  colour of a label's text
 //   range=A..B pos=N step=N   (scroll bars)                  picture=RESOURCE (SVG)
 //   icon=RESOURCE iconsize=WxH  (buttons)
 // Menus: `menu NAME - text="..."` adds a menu to the menu bar, `item NAME MENU text="..."` an

@@ -1,8 +1,11 @@
 #include "platform/services.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTranslator>
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -23,6 +26,16 @@ int TimeSeededChooser::draw(int n) {
   const auto now = std::chrono::system_clock::now().time_since_epoch();
   std::mt19937 generator(static_cast<unsigned>(std::chrono::duration_cast<std::chrono::microseconds>(now).count()));
   return std::uniform_int_distribution<int>(0, n - 1)(generator);
+}
+
+GermanQtTexts::GermanQtTexts() : translator_(std::make_unique<QTranslator>()) {
+  loaded_ = translator_->load(QLocale(QLocale::German, QLocale::Germany), "qtbase", "_",
+                              QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+  if (loaded_) QCoreApplication::installTranslator(translator_.get());
+}
+
+GermanQtTexts::~GermanQtTexts() {
+  if (loaded_) QCoreApplication::removeTranslator(translator_.get());
 }
 
 std::string executableDirectory() {

@@ -5,8 +5,10 @@
 #include <QString>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 
+class QTranslator;
 class QWidget;
 
 namespace taktovi {
@@ -74,6 +76,21 @@ class Chooser {
 class TimeSeededChooser final : public Chooser {
  public:
   int draw(int n) override;
+};
+
+// Qt's own texts (message-box buttons, the context menus of text fields and scroll bars) in
+// German while this lives, from the translations Qt is installed with. Needs the application.
+class GermanQtTexts {
+ public:
+  GermanQtTexts();
+  ~GermanQtTexts();
+  GermanQtTexts(const GermanQtTexts&) = delete;
+  GermanQtTexts& operator=(const GermanQtTexts&) = delete;
+  bool loaded() const { return loaded_; }
+
+ private:
+  std::unique_ptr<QTranslator> translator_;
+  bool loaded_ = false;
 };
 
 // The directory of the running executable, ending with '/'.

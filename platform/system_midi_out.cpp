@@ -41,7 +41,9 @@ uint32_t SystemMidiOut::midiOutOpen(HMIDIOUT& handle, uint32_t id) {
   handle = 0;
   auto open = std::make_unique<Open>();
   if (isBuiltin(id)) {
-    if (!engine_.synthAvailable()) return MMSYSERR_NODRIVER;
+    // Without an audio output the synthesizer would take every message and sound none.
+    const AudioReport r = engine_.report();
+    if (!r.output || !r.soundfont) return MMSYSERR_NODRIVER;
     open->builtin = true;
   } else if (id <= listed_.size()) {
     open->port = listed_[id - 1];

@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config   # compiler and build tools
   clang libclang-rt-14-dev                         # the fuzzer (libFuzzer runtime)
   qt6-base-dev qt6-svg-dev                         # the windows, SVG pictures
+  qt6-translations-l10n                            # Qt's own texts (buttons, context menus) in German
   libfluidsynth-dev fluid-soundfont-gm             # built-in synthesizer and its GM soundfont
   libsdl2-dev                                      # the audio device
   libasound2-dev                                   # ALSA sequencer MIDI ports

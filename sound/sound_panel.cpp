@@ -1,6 +1,7 @@
 #include "sound/sound_panel.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -24,11 +25,13 @@ T* part(QWidget* panel, const char* name) {
 }
 }  // namespace
 
-SoundPanel::SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names)
-    : QObject(panel), panel_(panel), sound_(sound), errors_(errors), names_(names) {
+SoundPanel::SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names,
+                       std::function<AudioReport()> audio)
+    : QObject(panel), panel_(panel), sound_(sound), errors_(errors), names_(names), audio_(std::move(audio)) {
   registerPanelText();
   ComboBox1_ = part<QComboBox>(panel, "ComboBox1");
   Edit3_ = part<QLineEdit>(panel, "Edit3");
+  note_ = part<QLabel>(panel, "AudioNote");
   QString text = resourceText(":/sound/panel_help.txt");
   if (names.memoTrailingLine) text += '\n';
   part<QPlainTextEdit>(panel, "Memo2")->setPlainText(text);
@@ -49,6 +52,11 @@ void SoundPanel::hae_midilaitteet() {
   panel_->show();
   if (names_.raiseOnOpen) panel_->raise();
   Edit3_->clear();
+  const AudioReport r = audio_ ? audio_() : AudioReport{};
+  note_->setText(!r.output && !r.soundfont ? kNoOutputNoSoundfontText
+                 : !r.output               ? kNoOutputText
+                 : !r.soundfont            ? kNoSoundfontText
+                                           : "");
   laitenumerot_ = sound_.listDevices();
   ComboBox1_->clear();
   for (const auto& d : laitenumerot_) ComboBox1_->addItem(QString::fromStdString(d.name));

@@ -6,11 +6,14 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
+#include "platform/audio_report.h"
 #include "sound/sound_output.h"
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QWidget;
 
@@ -33,10 +36,17 @@ inline constexpr const char* kChoiceFailure = "Ihre Auswahl war nicht erfolgreic
 inline constexpr const char* kMidiModeText = "MIDI MODE";
 inline constexpr const char* kWavModeText = "WAV MODE";
 
+inline constexpr const char* kNoOutputText = "KEINE AUDIO-AUSGABE GEFUNDEN.";
+inline constexpr const char* kNoSoundfontText = "KEIN SOUNDFONT GEFUNDEN.";
+inline constexpr const char* kNoOutputNoSoundfontText = "KEINE AUDIO-AUSGABE UND KEIN SOUNDFONT GEFUNDEN.";
+
 class SoundPanel : public QObject {
  public:
-  // `panel` holds the controls Memo2, ComboBox1, Edit3 and the four buttons named in `names`.
-  SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names);
+  // `panel` holds the controls Memo2, ComboBox1, Edit3, AudioNote and the four buttons named
+  // in `names`. `audio` tells whether an audio output and a soundfont were found; what is
+  // missing is shown in AudioNote whenever the panel opens.
+  SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names,
+             std::function<AudioReport()> audio);
 
   // Opens the panel and fills the device list.
   void hae_midilaitteet();
@@ -56,6 +66,8 @@ class SoundPanel : public QObject {
   const SoundPanelNames& names_;
   QComboBox* ComboBox1_;
   QLineEdit* Edit3_;
+  QLabel* note_;
+  std::function<AudioReport()> audio_;
   QObject* test_;
   std::vector<SoundOutput::Device> laitenumerot_;  // the devices of the list's entries
   Qt::MouseButtons held_;                          // buttons held on the sound test

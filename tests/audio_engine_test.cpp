@@ -160,6 +160,15 @@ TEST(AudioEngine, NoDeviceTakesCommandsAndStaysSilent) {
   engine.retireSample(p);
   EXPECT_EQ(engine.currentSample(), nullptr);
   EXPECT_EQ(engine.droppedCommands(), 0u);
+  // The built-in synthesizer is listed, but choosing it fails: it could sound nothing.
+  SystemMidiOut midi(engine, openAlsaPorts());
+  MidiOutCaps caps;
+  EXPECT_EQ(midi.midiOutGetDevCaps(0, caps), 0u);
+  HMIDIOUT h = 5;
+  EXPECT_EQ(midi.midiOutOpen(h, 0), MMSYSERR_NODRIVER);
+  EXPECT_EQ(h, 0u);
+  EXPECT_FALSE(engine.report().output);
+  EXPECT_TRUE(engine.report().soundfont);
 }
 
 TEST(AudioEngine, DummyDriverRunsTheCallback) {

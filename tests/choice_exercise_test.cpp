@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "platform/quit_signals.h"
 #include "support/choice_view.h"
 #include "trainer/smiley.h"
 
@@ -381,4 +382,71 @@ TEST(ChoiceExercise, AnErrorShownDuringAMelodyEndsTheSoundingToneFirst) {
   ASSERT_EQ(t.size(), 3u);
   EXPECT_EQ(t[0].off, 2200);  // ended when the message came, not at its 550 ms
   EXPECT_EQ(t[1].on, 3001);   // the melody goes on in time
+}
+
+TEST(ChoiceExercise, ATerminationSignalEndsTheProgramAsExitDoes) {
+  ChoiceRig rig;
+  rig.form->show();
+  rig.dir.write("piano.wav", pcmWave(pcm16(std::vector<int16_t>(100, 9))));
+  view(rig).sound().LuoDirectsound();
+  view(rig).sound().midiMode();
+  QuitSignals quit([&](int) { rig.form->exitProgram(); });
+  startAt(rig, 0, 0, 0);
+  rig.pump.observe(3200, [] {
+    raise(SIGTERM);
+    QCoreApplication::processEvents();  // the event loop, not the handler, ends the program
+  });
+  rig.pump.runUntil(10000);
+  EXPECT_FALSE(rig.form->isVisible());
+  const auto& calls = rig.midi.calls;
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls.back().op, "close");
+  EXPECT_EQ(calls[calls.size() - 2].b, kAllNotesOff);
+  EXPECT_EQ(rig.tones().size(), 2u);
+  EXPECT_EQ(rig.mixer.log.calls.back(), "release mixer");
+}
+
+TEST(ChoiceExercise, ClosingDuringTheWaitsEndsAtOnce) {
+  // The frame's close comes from the window system, not from user input: it is handled inside
+  // the waits, and every wait after it returns at once.
+  for (double closeAt : {1000.0, 8700.0}) {  // the wait before the melody; the blink
+    ChoiceRig rig;
+    rig.form->show();
+    startAt(rig, 0, 0, 1);
+    double returned = -1;
+    rig.pump.input(7900, [&] {
+      QTest::mouseClick(rig.get("GroupBox4"), Qt::LeftButton);  // wrong: the blink and the replay follow
+      returned = rig.clock.timeGetTime();
+    });
+    rig.pump.observe(closeAt, [&] { rig.form->close(); });
+    rig.pump.runUntil(20000);
+    EXPECT_FALSE(rig.form->isVisible()) << closeAt;
+    if (closeAt > 8000) {
+      EXPECT_EQ(returned, closeAt);  // the blink's later waits did not run
+      EXPECT_EQ(rig.tones(8000).size(), 0u);
+    } else {
+      EXPECT_TRUE(rig.tones().empty());  // the melody never started
+    }
+  }
+}
+
+TEST(ChoiceExercise, OnlyALeftClickOnTheControlAnswersOrPicksAColour) {
+  ChoiceRig rig;
+  rig.form->show();
+  QWidget* swatch = rig.get("Panel3");
+  QTest::mouseClick(swatch, Qt::RightButton);
+  QTest::mouseClick(swatch, Qt::MiddleButton);
+  EXPECT_EQ(rig.form->background(), colours::navy);
+  QTest::mousePress(swatch, Qt::LeftButton);
+  QTest::mouseRelease(swatch, Qt::LeftButton, {}, QPoint(-5, -5));  // released off the swatch
+  EXPECT_EQ(rig.form->background(), colours::navy);
+  QTest::mouseClick(swatch, Qt::LeftButton);
+  EXPECT_EQ(rig.form->background(), colours::purple);
+  // An answer box likewise: a right click is no answer.
+  startAt(rig, 0, 0, 0);
+  rig.pump.runUntil(7000);
+  QTest::mouseClick(rig.get("GroupBox4"), Qt::RightButton);
+  EXPECT_EQ(view(rig).score().yritykset, 0);
+  QTest::mouseClick(rig.get("GroupBox4"), Qt::LeftButton);
+  EXPECT_EQ(view(rig).score().oikeat, 1);
 }

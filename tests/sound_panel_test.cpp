@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -169,4 +170,29 @@ TEST(SoundPanel, SoundTestForAnyButtonOncePerPressWhereverThePointerGoes) {
   QTest::mouseRelease(test, Qt::LeftButton);
   EXPECT_EQ(rig.midi.messages(),
             (std::vector<uint32_t>{0x007F3290, 0x00007BB0, 0x007F3290, 0x00007BB0, 0x007F3290, 0x00007BB0}));
+}
+
+TEST(SoundPanel, SaysWhatTheSoundOutputIsMissing) {
+  ChoiceRig rig;
+  auto* note = rig.get<QLabel>("AudioNote");
+  rig.action("MIDINI1")->trigger();
+  EXPECT_EQ(note->text(), "");
+  const struct {
+    AudioReport report;
+    const char* text;
+  } cases[] = {{{false, true}, "KEINE AUDIO-AUSGABE GEFUNDEN."},
+               {{true, false}, "KEIN SOUNDFONT GEFUNDEN."},
+               {{false, false}, "KEINE AUDIO-AUSGABE UND KEIN SOUNDFONT GEFUNDEN."}};
+  for (const auto& c : cases) {
+    rig.audio = c.report;
+    rig.action("MIDINI1")->trigger();
+    EXPECT_EQ(note->text(), c.text);
+  }
+  // The note stands beside the failure of a choice, in the panel's free space.
+  rig.midi.devices[0].openOk = false;
+  choose(rig, 0);
+  EXPECT_EQ(rig.get<QLineEdit>("Edit3")->text(), "Ihre Auswahl war nicht erfolgreich");
+  EXPECT_FALSE(note->isHidden());
+  for (const char* other : {"Edit3", "ComboBox1", "Button9", "Button8", "Button4", "Button5", "Memo2"})
+    EXPECT_FALSE(note->geometry().intersects(rig.get(other)->geometry())) << other;
 }

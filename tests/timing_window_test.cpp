@@ -145,6 +145,8 @@ TEST(TimingWindow, SoundOfProgram2) {
     EXPECT_EQ(rig.get<QPushButton>(c.name)->text(), c.text);
   }
   EXPECT_EQ(rig.get("Edit3")->geometry(), QRect(463, 174, 266, 24));
+  for (const char* other : {"Edit3", "ComboBox1", "Button8", "Button9", "Button2", "Button4", "Memo2"})
+    EXPECT_FALSE(rig.get("AudioNote")->geometry().intersects(rig.get(other)->geometry())) << other;
   EXPECT_FALSE(rig.get("Memo2")->font().bold());
   // WAV mode: the fade, then the all-notes-off as well.
   rig.dir.write("piano.wav", pcmWave(pcm16(std::vector<int16_t>(100, 9))));

@@ -8,6 +8,7 @@
 
 #include "platform/audio_engine.h"
 #include "platform/engine_mixer.h"
+#include "platform/quit_signals.h"
 #include "platform/system_midi_out.h"
 #include "sound/synth_plan.h"
 #include "trainer/trainer_window.h"
@@ -35,12 +36,16 @@ struct TrainerApp {
   std::unique_ptr<Window> form;
 };
 
-// A trainer's main: the application title, the window on the primary screen, the event loop.
+// A trainer's main: the application title, Qt's texts in German, the window on the primary
+// screen, the termination signals, the event loop.
 template <typename Window>
 int runTrainer(int argc, char** argv, const char* applicationTitle) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(applicationTitle);
+  GermanQtTexts german;
   TrainerApp<Window> trainer(QGuiApplication::primaryScreen()->geometry().size());
+  // A logout, kill or Ctrl+C ends the program as EXIT does, from the event loop.
+  QuitSignals quit([&trainer](int) { trainer.form->exitProgram(); });
   trainer.form->show();
   return QApplication::exec();
 }

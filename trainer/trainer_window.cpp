@@ -78,7 +78,7 @@ TrainerWindow::TrainerWindow(const WindowPlan& plan, TrainerDeps deps, PlaybackH
   percent_ = form_.get<QLineEdit>(plan.percentField);
   buildPool();
   buildHelp();
-  soundPanel_ = new SoundPanel(form_.widget("Panel7"), sound_, errors_, plan.soundPanel);
+  soundPanel_ = new SoundPanel(form_.widget("Panel7"), sound_, errors_, plan.soundPanel, deps_.audio);
   connectShared();
   errors_.setParentWindow(this);
   qApp->installEventFilter(this);

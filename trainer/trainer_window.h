@@ -43,6 +43,7 @@ struct TrainerDeps {
   ProgramStarter& starter;
   Chooser& chooser;
   QSize screen;  // the screen the window is laid out for
+  std::function<AudioReport()> audio = {};  // what the sound panel reports as missing
 };
 
 // A program's window as data: where its form is, and the names of the controls whose roles

@@ -31,7 +31,8 @@ class TrainerRig {
   explicit TrainerRig(QSize screen = {800, 600}, std::vector<FakeDevice> devices = {{"Synth A"}})
       : midi(std::move(devices), &clock) {
     form = std::make_unique<Window>(
-        TrainerDeps{midi, mixer, dir.path().string() + "/", clock, pump, errors, starter, chooser, screen});
+        TrainerDeps{midi, mixer, dir.path().string() + "/", clock, pump, errors, starter, chooser, screen,
+                    [this] { return audio; }});
   }
 
   // A control of the window by its name.
@@ -67,6 +68,7 @@ class TrainerRig {
     return out;
   }
 
+  AudioReport audio;  // what the platform is said to have found
   TestClock clock;
   ScriptedPump pump{clock};
   RecordingMidiOut midi;
