@@ -79,7 +79,12 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   QApplication app(argc, argv);
-  bench::printStartToFirstPaint<TForm1>(t0);
+  bench::printStartAndMemory<TForm1>(t0, [](TForm1& form, bool wav) {
+    ChoiceTestView view{form};
+    if (wav) view.sound().LuoDirectsound();
+    view.start();
+    view.answer(view.round().oikea_puoli);
+  });
   melodies(argc > 1 ? std::atoi(argv[1]) : 12);
   return 0;
 }

@@ -154,7 +154,11 @@ int main(int argc, char** argv) {
   setenv("SDL_AUDIODRIVER", "dummy", 0);
   QApplication app(argc, argv);
   QKeyEvent({}, {}, {});  // the keyboard device exists before another thread posts key events
-  bench::printStartToFirstPaint<TForm1>(t0);
+  bench::printStartAndMemory<TForm1>(t0, [](TForm1& form, bool wav) {
+    TimingTestView view{form};
+    if (wav) view.sound().LuoDirectsound();
+    view.start();
+  });
   rounds(argc > 1 ? std::atoi(argv[1]) : 12);
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "figures.h"
 #include "support/recording_midi_out.h"
 #include "trainer/app.h"
 
@@ -29,15 +30,25 @@ class FirstPaint final : public QObject {
   bool painted_ = false;
 };
 
-// The whole program stack (offscreen, SDL's dummy driver) from `t0`, the process's start.
-template <typename Window>
-void printStartToFirstPaint(std::chrono::steady_clock::time_point t0) {
+// The whole program stack (offscreen, SDL's dummy driver): from `t0`, the process's start, to
+// the first painted window; then its resident memory once the soundfont is ready, after a
+// round in MIDI mode and after one in WAV mode (`round(window, wavMode)` plays one).
+template <typename Window, typename Round>
+void printStartAndMemory(std::chrono::steady_clock::time_point t0, Round round) {
   TrainerApp<Window> trainer({1024, 768});
   FirstPaint painted(trainer.form->centralWidget());
   trainer.form->show();
   while (!painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
   std::printf("start to first painted window (whole program, offscreen, SDL dummy): %.1f ms\n", ms);
+  trainer.engine.waitForSynth();
+  const double started = residentMb();
+  round(*trainer.form, false);
+  const double midi = residentMb();
+  round(*trainer.form, true);
+  std::printf("resident memory of the whole program: %.1f MB after start, %.1f MB after a round in MIDI mode, "
+              "%.1f MB after one in WAV mode\n",
+              started, midi, residentMb());
 }
 
 // How late each tone end and each next tone came against its millisecond deadline ("strictly
