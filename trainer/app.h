@@ -24,7 +24,7 @@ struct TrainerApp {
         pump(clock),
         starter(executableDirectory()),
         form(std::make_unique<Window>(TrainerDeps{midi, mixers, executableDirectory(), clock, pump, errors,
-                                                  starter, chooser, screen})) {}
+                                                  starter, chooser, screen, [&e = engine] { return e.report(); }})) {}
   SteadyClock clock;
   AudioEngine engine;
   SystemMidiOut midi;
