@@ -76,7 +76,8 @@ class TimeSeededChooser final : public Chooser {
   int draw(int n) override;
 };
 
-// The directory of the running executable, ending with '/'.
+// The directory of the running executable, ending with '/': where the file really is, also when
+// the program was started through a symbolic link; "./" if the system does not say.
 std::string executableDirectory();
 
 }  // namespace taktovi
