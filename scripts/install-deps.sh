@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev                        # tests
   libbenchmark-dev                                 # benchmarks
   xvfb xauth                                       # looking at the programs on a virtual screen
+  desktop-file-utils appstream                     # validating the menu entries and AppStream metadata
 )
 
 missing=()
