@@ -12,10 +12,12 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/engine_mixer.h"
 #include "sound/instruments.h"
@@ -90,15 +92,26 @@ class InstalledRig {
   }
 };
 
+// What a directory holds, by name.
+inline std::vector<std::string> filesIn(const fs::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 // Started through its link in bin/ from elsewhere, the program runs the file in lib/taktovi/
-// and stays up until it is ended.
+// and stays up until it is ended; it writes nothing there nor where it was started.
 inline void expectStartsFromItsLink(const InstalledChecks& c) {
   TempDir elsewhere;
+  const auto installed = filesIn(installedDir());
   const pid_t pid = spawnIn(installedRoot() / "bin" / c.program, elsewhere.path());
   ASSERT_GT(pid, 0);
   EXPECT_EQ(executableOf(pid), installedDir() / c.program);
   EXPECT_TRUE(waitUntilStarted(pid, 60s)) << c.program << " did not start";
   EXPECT_TRUE(terminateAndReap(pid)) << c.program << " had ended by itself";
+  EXPECT_EQ(filesIn(installedDir()), installed);
+  EXPECT_EQ(filesIn(elsewhere.path()), std::vector<std::string>{});
 }
 
 // WAV mode from the sound panel, then each instrument of the menu: its installed sample fills
