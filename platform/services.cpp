@@ -39,9 +39,12 @@ GermanQtTexts::~GermanQtTexts() {
 }
 
 std::string executableDirectory() {
+  // The kernel's link names the executable itself, whatever link it was started through. Once
+  // the file has been replaced (a package upgrade while the program runs), the name ends in
+  // " (deleted)" and no longer resolves, but its directory is still the right one.
   std::error_code ec;
-  const auto exe = std::filesystem::canonical("/proc/self/exe", ec);
-  if (ec) return "./";
+  const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec || !exe.is_absolute()) return "./";
   return exe.parent_path().string() + "/";
 }
 

@@ -93,7 +93,8 @@ class GermanQtTexts {
   bool loaded_ = false;
 };
 
-// The directory of the running executable, ending with '/'.
+// The directory of the running executable, ending with '/': where the file really is, also when
+// the program was started through a symbolic link; "./" if the system does not say.
 std::string executableDirectory();
 
 }  // namespace taktovi

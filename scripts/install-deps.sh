@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs, and only those that are missing.
 # Runs no apt command at all when everything is present. Works as root or through sudo.
+#   install-deps.sh            what building, running and testing need
+#   install-deps.sh package    and what building the Debian package needs (scripts/package.sh)
 set -euo pipefail
 
 packages=(
@@ -14,7 +16,11 @@ packages=(
   libgtest-dev libgmock-dev                        # tests
   libbenchmark-dev                                 # benchmarks
   xvfb xauth                                       # looking at the programs on a virtual screen
+  desktop-file-utils appstream                     # validating the menu entries and AppStream metadata
 )
+if [[ "${1:-}" == "package" ]]; then
+  packages+=(dpkg-dev file lintian)                # CPack's shlibdeps, and checking the package
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,25 +1,61 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QLineEdit>
-#include <QMenu>
+#include <QProcess>
+#include <filesystem>
+#include <functional>
 
 #include "platform/services.h"
+#include "support/wav_builder.h"
 
 using namespace taktovi;
+namespace fs = std::filesystem;
 
-TEST(GermanQtTexts, QtsOwnTextsReadGermanWhileLoaded) {
-  const QString cancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
-  {
-    GermanQtTexts german;
-    ASSERT_TRUE(german.loaded()) << "qt6-translations-l10n is installed by scripts/install-deps.sh";
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Abbrechen");
-    // A text field's context menu, as a user would open it.
-    QLineEdit field("TAKTOVI");
-    std::unique_ptr<QMenu> menu(field.createStandardContextMenu());
-    QStringList entries;
-    for (QAction* a : menu->actions()) entries << a->text().remove('&').section('\t', 0, 0);
-    EXPECT_TRUE(entries.contains("Kopieren")) << entries.join(", ").toStdString();
-  }
-  EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), cancel);  // removed again
+namespace {
+
+// The probe prints executableDirectory() after a line on its standard input; `between` runs
+// once it has started and before that line.
+std::string probeDirectory(
+    const fs::path& program, const fs::path& workingDir, const std::function<void()>& between = [] {}) {
+  QProcess probe;
+  probe.setWorkingDirectory(QString::fromStdString(workingDir.string()));
+  probe.start(QString::fromStdString(program.string()), {});
+  if (!probe.waitForStarted(10000)) return "not started";
+  between();
+  probe.write("\n");
+  probe.closeWriteChannel();
+  if (!probe.waitForFinished(10000)) return "no end";
+  return probe.readAllStandardOutput().trimmed().toStdString();
+}
+
+const fs::path kProbe = fs::canonical(TAKTOVI_PROBE);
+
+}  // namespace
+
+TEST(ExecutableDirectory, IsWhereTheFileIsWhateverLinkStartedIt) {
+  test::TempDir elsewhere;
+  EXPECT_EQ(probeDirectory(kProbe, elsewhere.path()), kProbe.parent_path().string() + "/");
+  // A link in another directory, and a link to that link, as bin/ links to lib/taktovi/.
+  fs::create_symlink(kProbe, elsewhere.path() / "probe");
+  fs::create_directory(elsewhere.path() / "bin");
+  fs::create_symlink("../probe", elsewhere.path() / "bin" / "probe");
+  EXPECT_EQ(probeDirectory(elsewhere.path() / "probe", "/"), kProbe.parent_path().string() + "/");
+  EXPECT_EQ(probeDirectory(elsewhere.path() / "bin" / "probe", "/"), kProbe.parent_path().string() + "/");
+}
+
+TEST(ExecutableDirectory, StaysAfterTheFileWasReplaced) {
+  // An upgrade replaces the file of a running program; its directory is still where the other
+  // program and the samples are.
+  test::TempDir dir;
+  const fs::path copy = dir.path() / "probe";
+  fs::copy_file(kProbe, copy);
+  EXPECT_EQ(probeDirectory(copy, "/", [&] { fs::remove(copy); }), dir.path().string() + "/");
+}
+
+TEST(SiblingProgramStarter, FailsForAMissingOrNonExecutableProgramAndSaysWhereItLooked) {
+  test::TempDir dir;
+  SiblingProgramStarter starter(dir.path().string() + "/");
+  EXPECT_EQ(starter.location("taktovi2demo"), dir.path().string() + "/taktovi2demo");
+  EXPECT_FALSE(starter.start("taktovi2demo"));  // missing
+  dir.write("taktovi2demo", {'#', '!'});
+  EXPECT_FALSE(starter.start("taktovi2demo"));  // not executable
 }
