@@ -27,18 +27,12 @@ using bench::percentile;
 namespace {
 
 void melodies(int exercises) {
-  SteadyClock clock;
-  test::RecordingMidiOut midi({{"Synth"}}, &clock);
-  EngineMixerFactory noMixer(nullptr);
-  QtEventPump pump(clock);
-  test::RecordingErrorDisplay errors;
-  test::RecordingStarter starter;
-  test::ScriptedChooser chooser;
-  TForm1 form({midi, noMixer, "./", clock, pump, errors, starter, chooser, {1024, 768}});
+  bench::RealClockWindow<TForm1, test::RecordingMidiOut> w;
+  auto& clock = w.clock;
+  auto& midi = w.midi;
+  auto& chooser = w.chooser;
+  auto& form = w.form;
   ChoiceTestView view{form};
-  form.show();
-  QCoreApplication::processEvents();
-  form.findChild<QScrollBar*>("ScrollBar1")->setValue(1600);  // isku 400 ms: many decisions per second
   std::vector<double> lateMs;
   double busy = 0, wall = 0;
   for (int e = 0; e < exercises; ++e) {

@@ -28,7 +28,8 @@ namespace {
 // The recording MIDI service, telling another thread when each tone started.
 class WatchedMidiOut final : public MidiOutService {
  public:
-  explicit WatchedMidiOut(const Clock& clock) : rec_({{"Synth"}}, &clock), clock_(clock) {}
+  WatchedMidiOut(std::vector<test::FakeDevice> devices, const Clock* clock)
+      : rec_(std::move(devices), clock), clock_(*clock) {}
   uint32_t midiOutGetNumDevs() override { return rec_.midiOutGetNumDevs(); }
   uint32_t midiOutGetDevCaps(uint32_t id, MidiOutCaps& c) override { return rec_.midiOutGetDevCaps(id, c); }
   uint32_t midiOutOpen(HMIDIOUT& h, uint32_t id) override { return rec_.midiOutOpen(h, id); }
@@ -77,18 +78,12 @@ void sleepUntil(int64_t steadyNs) {
 }
 
 void rounds(int count) {
-  SteadyClock clock;
-  WatchedMidiOut midi(clock);
-  EngineMixerFactory noMixer(nullptr);
-  QtEventPump pump(clock);
-  test::RecordingErrorDisplay errors;
-  test::RecordingStarter starter;
-  test::ScriptedChooser chooser;
-  TForm1 form({midi, noMixer, "./", clock, pump, errors, starter, chooser, {1024, 768}});
+  bench::RealClockWindow<TForm1, WatchedMidiOut> w;
+  auto& clock = w.clock;
+  auto& midi = w.midi;
+  auto& chooser = w.chooser;
+  auto& form = w.form;
   TimingTestView view{form};
-  form.show();
-  QCoreApplication::processEvents();
-  form.findChild<QScrollBar*>("ScrollBar1")->setValue(1600);  // isku 400 ms: many decisions per second
   auto* receiver = form.findChild<QPushButton*>("Button3");
   std::vector<double> judgeMs, lateMs;
   double busy = 0, wall = 0;

@@ -3,12 +3,14 @@
 // the playback loop took its decisions.
 
 #include <QApplication>
+#include <QScrollBar>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <vector>
 
 #include "figures.h"
+#include "support/fake_services.h"
 #include "support/recording_midi_out.h"
 #include "trainer/app.h"
 
@@ -28,6 +30,26 @@ class FirstPaint final : public QObject {
 
  private:
   bool painted_ = false;
+};
+
+// A window on the real clock and the real event pump, with recording stand-ins for the MIDI
+// device (of type Midi, made like the recording one) and the services, shown, at a beat of 400 ms so
+// that a second holds many decisions.
+template <typename Window, typename Midi>
+struct RealClockWindow {
+  RealClockWindow() {
+    form.show();
+    QCoreApplication::processEvents();
+    form.template findChild<QScrollBar*>("ScrollBar1")->setValue(1600);
+  }
+  SteadyClock clock;
+  Midi midi{{{"Synth"}}, &clock};
+  EngineMixerFactory noMixer{nullptr};
+  QtEventPump pump{clock};
+  test::RecordingErrorDisplay errors;
+  test::RecordingStarter starter;
+  test::ScriptedChooser chooser;
+  Window form{{midi, noMixer, "./", clock, pump, errors, starter, chooser, {1024, 768}}};
 };
 
 // The whole program stack (offscreen, SDL's dummy driver): from `t0`, the process's start, to

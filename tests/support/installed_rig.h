@@ -26,6 +26,7 @@
 #include "support/processes.h"
 #include "support/recording_midi_out.h"
 #include "support/scripted_pump.h"
+#include "support/trainer_rig.h"
 #include "support/wav_builder.h"
 #include "trainer/trainer_window.h"
 
@@ -62,15 +63,9 @@ class InstalledRig {
   }
   template <typename T = QWidget>
   T* get(const char* name) const {
-    auto* w = dynamic_cast<T*>(form->template findChild<QWidget*>(name));
-    if (w == nullptr) throw std::runtime_error(std::string("no control ") + name);
-    return w;
+    return control<T>(form.get(), name);
   }
-  QAction* action(const char* name) const {
-    auto* a = form->menuBar()->template findChild<QAction*>(name);
-    if (a == nullptr) throw std::runtime_error(std::string("no menu entry ") + name);
-    return a;
-  }
+  QAction* action(const char* name) const { return menuEntry(form.get(), name); }
 
   TestClock clock;
   ScriptedPump pump{clock};

@@ -25,6 +25,21 @@ struct Tone {
   uint32_t word = 0;
 };
 
+// A control of a window by its name, of that type; throws when there is none.
+template <typename T = QWidget>
+T* control(const QWidget* window, const char* name) {
+  auto* w = dynamic_cast<T*>(window->findChild<QWidget*>(name));
+  if (w == nullptr) throw std::runtime_error(std::string("no control ") + name);
+  return w;
+}
+
+// An entry of a window's menu bar by its name; throws when there is none.
+inline QAction* menuEntry(QMainWindow* window, const char* name) {
+  auto* a = window->menuBar()->findChild<QAction*>(name);
+  if (a == nullptr) throw std::runtime_error(std::string("no menu entry ") + name);
+  return a;
+}
+
 template <typename Window>
 class TrainerRig {
  public:
@@ -38,15 +53,9 @@ class TrainerRig {
   // A control of the window by its name.
   template <typename T = QWidget>
   T* get(const char* name) const {
-    auto* w = dynamic_cast<T*>(form->template findChild<QWidget*>(name));
-    if (w == nullptr) throw std::runtime_error(std::string("no control ") + name);
-    return w;
+    return control<T>(form.get(), name);
   }
-  QAction* action(const char* name) const {
-    auto* a = form->menuBar()->template findChild<QAction*>(name);
-    if (a == nullptr) throw std::runtime_error(std::string("no menu entry ") + name);
-    return a;
-  }
+  QAction* action(const char* name) const { return menuEntry(form.get(), name); }
   Tomapaneli* slot(int i) const { return get<Tomapaneli>(("paneelit" + std::to_string(i)).c_str()); }
 
   void keyAt(double ms, int key, QWidget* to = nullptr) {
