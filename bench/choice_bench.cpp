@@ -58,22 +58,15 @@ void melodies(int exercises) {
     view.answer(0);
     view.answer(1);
   }
-  std::printf(
-      "playback decisions: %zu over %d melodies (isku 400 ms); lateness p50 %.3f ms, p99 %.3f ms, max %.3f "
-      "ms\n",
-      lateMs.size(), exercises, percentile(lateMs, 0.5), percentile(lateMs, 0.99),
-      *std::max_element(lateMs.begin(), lateMs.end()));
+  bench::printLateness(lateMs, exercises, "melodies");
   std::printf("CPU during exercises (wait and melody): %.2f %% of a core\n", busy / wall * 100);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto t0 = std::chrono::steady_clock::now();
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  QApplication app(argc, argv);
-  bench::printStartAndMemory<TForm1>(t0, [](TForm1& form, bool wav) {
+  bench::OffscreenStart start(argc, argv);
+  bench::printStartAndMemory<TForm1>(start.t0, [](TForm1& form, bool wav) {
     ChoiceTestView view{form};
     if (wav) view.sound().LuoDirectsound();
     view.start();

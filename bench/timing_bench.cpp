@@ -139,9 +139,7 @@ void rounds(int count) {
               "max %.3f ms\n",
               judgeMs.size(), bench::percentile(judgeMs, 0.5), bench::percentile(judgeMs, 0.99),
               *std::max_element(judgeMs.begin(), judgeMs.end()));
-  std::printf("playback decisions: %zu over %d rounds (isku 400 ms); lateness p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
-              lateMs.size(), count, bench::percentile(lateMs, 0.5), bench::percentile(lateMs, 0.99),
-              *std::max_element(lateMs.begin(), lateMs.end()));
+  bench::printLateness(lateMs, count, "rounds");
   std::printf("presses judged as aimed (3 ms inside or outside an edge): %d of %d\n", asAimed, count);
   std::printf("CPU during rounds (the 3000 ms wait included): %.2f %% of a core\n", busy / wall * 100);
 }
@@ -149,12 +147,9 @@ void rounds(int count) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const auto t0 = std::chrono::steady_clock::now();
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  setenv("SDL_AUDIODRIVER", "dummy", 0);
-  QApplication app(argc, argv);
+  bench::OffscreenStart start(argc, argv);
   QKeyEvent({}, {}, {});  // the keyboard device exists before another thread posts key events
-  bench::printStartAndMemory<TForm1>(t0, [](TForm1& form, bool wav) {
+  bench::printStartAndMemory<TForm1>(start.t0, [](TForm1& form, bool wav) {
     TimingTestView view{form};
     if (wav) view.sound().LuoDirectsound();
     view.start();

@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QScrollBar>
 #include <chrono>
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <vector>
 
@@ -15,6 +17,27 @@
 #include "trainer/app.h"
 
 namespace taktovi::bench {
+
+// A benchmark's start: the time the process began, then the application on the offscreen
+// platform with SDL's dummy driver (unless the environment says otherwise).
+struct OffscreenStart {
+  OffscreenStart(int& argc, char** argv) : app((prepare(), argc), argv) {}
+  const std::chrono::steady_clock::time_point t0 = std::chrono::steady_clock::now();
+  QApplication app;
+
+ private:
+  static void prepare() {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+  }
+};
+
+// How late the playback loop's decisions came, over `count` melodies.
+inline void printLateness(const std::vector<double>& lateMs, int count, const char* melodies) {
+  std::printf("playback decisions: %zu over %d %s (isku 400 ms); lateness p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
+              lateMs.size(), count, melodies, percentile(lateMs, 0.5), percentile(lateMs, 0.99),
+              *std::max_element(lateMs.begin(), lateMs.end()));
+}
 
 // Notes when a widget is first painted.
 class FirstPaint final : public QObject {
