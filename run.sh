@@ -6,7 +6,7 @@ cd "$(dirname "$0")"
 ./scripts/build.sh release -DTAKTOVI_TESTS=OFF
 program=build/release/bin/taktovi1demo
 if [[ ! -x "$program" ]]; then
-  echo "Everything is built, but no program is built yet."
-  exit 0
+  echo "run.sh: the build finished but did not produce $program" >&2
+  exit 1
 fi
 exec "$program"

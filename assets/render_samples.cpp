@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s SOUNDFONT OUTDIR\n", argv[0]);
     return 2;
   }
-  for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) fluid_set_log_function(level, nullptr, nullptr);
+  for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+    fluid_set_log_function(level, nullptr, nullptr);
   fluid_settings_t* settings = new_fluid_settings();
   fluid_settings_setnum(settings, "synth.sample-rate", kRate);
   fluid_settings_setint(settings, "synth.reverb.active", 0);
@@ -126,7 +127,8 @@ int main(int argc, char** argv) {
       ++failures;
       continue;
     }
-    std::printf("%-14s program %3d: half level after %.1f ms\n", s.file, program, (half - start) * 1000.0 / kRate);
+    std::printf("%-14s program %3d: half level after %.1f ms\n", s.file, program,
+                (half - start) * 1000.0 / kRate);
   }
   delete_fluid_synth(synth);
   delete_fluid_settings(settings);

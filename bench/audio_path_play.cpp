@@ -18,13 +18,13 @@
 #include <string>
 #include <vector>
 
+#include "audio/engine_mixer.h"
+#include "audio/system_midi_out.h"
 #include "figures.h"
-#include "platform/engine_mixer.h"
-#include "platform/event_pump.h"
-#include "platform/services.h"
-#include "platform/system_midi_out.h"
+#include "kit/event_pump.h"
+#include "kit/services.h"
+#include "sound/program_plan.h"
 #include "sound/sound_output.h"
-#include "sound/synth_plan.h"
 
 using namespace taktovi;
 
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (wav) sound.LuoDirectsound();  // the samples are beside this program
-  sound.chooseInstrument(kInstruments[instrument]);
+  sound.selectInstrument(kInstruments[instrument]);
   const char* driver = SDL_GetCurrentAudioDriver();
   std::printf(
       "%s mode (%s) on SDL's %s driver: %d Hz, period %d frames; engine latency %.2f ms, heard latency %.2f "
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> tempo(200, 1800), share(30, 80), pause(500, 900);
   pump.waitUntil(clock.timeGetTime() + 3000);  // the stream starts and the timeline locks
-  engine.callbackStats();                      // the largest wake-up error counts from here
+  engine.stats();                              // the largest wake-up error counts from here
   std::vector<double> lateMs;                  // how late the loop made each call
   const int64_t end = clock.nowNs() + static_cast<int64_t>(seconds * 1e9);
   int melodies = 0;
@@ -139,10 +139,10 @@ int main(int argc, char** argv) {
     pump.waitUntil(clock.timeGetTime() + static_cast<uint32_t>(pause(rng)));  // the answer
   }
   std::fclose(log);
-  const auto cb = engine.callbackStats();
+  const auto cb = engine.stats();
   std::printf("%d melodies, %zu slots in %.0f s; late commands %llu, dropped %llu\n", melodies, played,
-              seconds, static_cast<unsigned long long>(engine.lateCommands()),
-              static_cast<unsigned long long>(engine.droppedCommands()));
+              seconds, static_cast<unsigned long long>(cb.lateCommands),
+              static_cast<unsigned long long>(cb.droppedCommands));
   std::printf("callbacks %llu: wake-up against the timeline RMS %.3f ms, largest %.3f ms\n",
               static_cast<unsigned long long>(cb.callbacks),
               std::sqrt(cb.sumSquaredErrorNs / std::max<double>(1, static_cast<double>(cb.callbacks))) / 1e6,

@@ -18,7 +18,7 @@
 
 namespace {
 
-struct Tone {
+struct LoggedTone {
   int savel = 0;
   long long onNs = 0, offNs = 0;
   double kestoMs = 0;
@@ -89,7 +89,8 @@ bool readArrivals(const char* times, double fromNs, double toNs, Capture& c) {
   return true;
 }
 
-bool readLog(const char* path, std::vector<Tone>& tones, long long& heardNs, int& period, std::string& mode) {
+bool readLog(const char* path, std::vector<LoggedTone>& tones, long long& heardNs, int& period,
+             std::string& mode) {
   FILE* f = std::fopen(path, "r");
   if (f == nullptr) return false;
   char line[512];
@@ -105,7 +106,7 @@ bool readLog(const char* path, std::vector<Tone>& tones, long long& heardNs, int
       if (std::strstr(line, "end of melody") != nullptr) ++melody;
       continue;
     }
-    Tone t;
+    LoggedTone t;
     int slot = 0;
     double share = 0;
     if (std::sscanf(line, "%d %d %lld %lld %lf %lf", &slot, &t.savel, &t.onNs, &t.offNs, &t.kestoMs,
@@ -182,7 +183,7 @@ int main(int argc, char** argv) {
   }
   Capture c;
   if (argc > 4) c.rate = std::atoi(argv[4]);
-  std::vector<Tone> tones;
+  std::vector<LoggedTone> tones;
   long long heardNs = 0;
   int period = 0;
   std::string mode;
@@ -198,7 +199,7 @@ int main(int argc, char** argv) {
   int dropouts = 0, missing = 0, sounding = 0;
   double offsetNs = static_cast<double>(heardNs);  // follows the last tone found
   for (size_t i = 0; i < tones.size(); ++i) {
-    const Tone& t = tones[i];
+    const LoggedTone& t = tones[i];
     if (t.savel == 0) continue;  // a rest sounds nothing
     ++sounding;
     const auto expected = static_cast<long long>(c.frameOf(static_cast<double>(t.onNs) + offsetNs));
@@ -231,7 +232,7 @@ int main(int argc, char** argv) {
                      c.msOf(static_cast<double>(onset[i])), ms - typical);
     }
   }
-  // Tone ends, each looked for before the next tone's onset.
+  // LoggedTone ends, each looked for before the next tone's onset.
   for (size_t i = 0; i < tones.size(); ++i) {
     if (onset[i] < 0) continue;
     long long next = static_cast<long long>(c.frames());

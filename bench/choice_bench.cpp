@@ -27,16 +27,16 @@ using bench::percentile;
 namespace {
 
 void melodies(int exercises) {
-  bench::RealClockWindow<TForm1, test::RecordingMidiOut> w;
+  bench::RealClockWindow<ChoiceWindow, test::RecordingMidiOut> w;
   auto& clock = w.clock;
   auto& midi = w.midi;
-  auto& chooser = w.chooser;
+  auto& draws = w.draws;
   auto& form = w.form;
   ChoiceTestView view{form};
   std::vector<double> lateMs;
   double busy = 0, wall = 0;
   for (int e = 0; e < exercises; ++e) {
-    chooser.values = {e % 28, e % 2};
+    draws.values = {e % 28, e % 2};
     const size_t from = midi.calls.size();
     const double c0 = cpuSeconds();
     const int64_t w0 = clock.nowNs();
@@ -66,7 +66,7 @@ void melodies(int exercises) {
 
 int main(int argc, char** argv) {
   bench::OffscreenStart start(argc, argv);
-  bench::printStartAndMemory<TForm1>(start.t0, [](TForm1& form, bool wav) {
+  bench::printStartAndMemory<ChoiceWindow>(start.t0, [](ChoiceWindow& form, bool wav) {
     ChoiceTestView view{form};
     if (wav) view.sound().LuoDirectsound();
     view.start();

@@ -15,10 +15,10 @@
 #include <random>
 #include <vector>
 
-#include "platform/audio_engine.h"
-#include "platform/system_midi_out.h"
-#include "sound/synth_plan.h"
+#include "audio/audio_engine.h"
+#include "audio/system_midi_out.h"
 #include "figures.h"
+#include "sound/program_plan.h"
 #include "support/offline_run.h"
 
 using namespace taktovi;
@@ -61,17 +61,21 @@ void memory() {
   engine.waitForSynth();
   const double lendMs = (steady.nowNs() - t1) / 1e6;
   play(19);
-  const auto access = engine.soundfontAccess();
+  const auto access = engine.stats();
   std::printf("built-in synthesizer, resident memory of this process (VmRSS):\n");
-  std::printf("  before the engine %.1f MB; soundfont ready %.1f MB (+%.1f MB)\n", before, ready, ready - before);
-  std::printf("  after a tone of each of the %zu presets of the plan %.1f MB\n", o.synthPlan.presets.size(), played);
-  std::printf("  soundfont ready %.0f ms after start (calibration %.0f ms of it; CPU %.0f ms), full-volume gain %.3f\n",
-              readyMs, engine.synthCalibrationNs() / 1e6, loadCpuMs, engine.synthFullGain());
+  std::printf("  before the engine %.1f MB; soundfont ready %.1f MB (+%.1f MB)\n", before, ready,
+              ready - before);
+  std::printf("  after a tone of each of the %zu presets of the plan %.1f MB\n", o.synthPlan.presets.size(),
+              played);
+  std::printf(
+      "  soundfont ready %.0f ms after start (calibration %.0f ms of it; CPU %.0f ms), full-volume gain "
+      "%.3f\n",
+      readyMs, access.synthCalibrationNs / 1e6, loadCpuMs, access.synthFullGain);
   std::printf("  a preset outside the plan: silent for %.1f ms while the worker loads it, then %.1f MB\n",
               lendMs, residentMb());
   std::printf("  soundfont file operations: %llu, on the rendering thread %llu\n",
-              static_cast<unsigned long long>(access.all),
-              static_cast<unsigned long long>(access.onRenderThread));
+              static_cast<unsigned long long>(access.soundfontReads),
+              static_cast<unsigned long long>(access.soundfontReadsOnRenderThread));
 }
 
 void synthOnsets(int tones) {
@@ -101,8 +105,10 @@ void synthOnsets(int tones) {
   const bench::Stats s = stats(errMs);
   std::printf("synth onset error, %d tones, offline, callback jitter +-2 ms, %d Hz, period %d:\n", tones,
               engine.rate(), engine.period());
-  std::printf("  constant part (attack to threshold) %.3f ms; SD %.3f ms; max deviation %.3f ms; late commands %llu\n",
-              s.mean, s.sd, s.maxDev, static_cast<unsigned long long>(engine.lateCommands()));
+  std::printf(
+      "  constant part (attack to threshold) %.3f ms; SD %.3f ms; max deviation %.3f ms; late commands "
+      "%llu\n",
+      s.mean, s.sd, s.maxDev, static_cast<unsigned long long>(engine.stats().lateCommands));
 }
 
 void realTime() {
@@ -114,16 +120,17 @@ void realTime() {
   AudioEngine engine(clock, o);
   SystemMidiOut midi(engine, openAlsaPorts());
   const double createMs = (clock.nowNs() - t0) / 1e6;
-  std::printf("start-up on the UI thread: engine + synthesizer + MIDI service %.2f ms (device: %s)\n", createMs,
-              engine.hasDevice() ? "SDL dummy" : "none");
+  std::printf("start-up on the UI thread: engine + synthesizer + MIDI service %.2f ms (device: %s)\n",
+              createMs, engine.hasDevice() ? "SDL dummy" : "none");
   engine.waitForSynth();
+  const auto loaded = engine.stats();
   std::printf("soundfont ready %.0f ms after start (calibration %.0f ms of it), full-volume gain %.3f\n",
-              engine.synthLoadNs() / 1e6, engine.synthCalibrationNs() / 1e6, engine.synthFullGain());
+              loaded.synthLoadNs / 1e6, loaded.synthCalibrationNs / 1e6, loaded.synthFullGain);
   if (!engine.hasDevice()) return;
   std::printf("device: %d Hz, period %d frames; constant latency %.2f ms, heard %.2f ms after a call\n",
               engine.rate(), engine.period(), engine.latencyNs() / 1e6, engine.heardLatencyNs() / 1e6);
   sleep(2);  // the timeline locks on the driver's pace
-  const auto before = engine.callbackStats();
+  const auto before = engine.stats();
   double c0 = cpuSeconds();
   sleep(3);
   const double idle = (cpuSeconds() - c0) / 3 * 100;
@@ -135,11 +142,13 @@ void realTime() {
   sleep(3);
   const double one = (cpuSeconds() - c0) / 3 * 100;
   midi.midiOutReset(h);
-  const auto after = engine.callbackStats();
+  const auto after = engine.stats();
   const auto n = after.callbacks - before.callbacks;
   const double rms = std::sqrt((after.sumSquaredErrorNs - before.sumSquaredErrorNs) / n);
-  std::printf("callback wake-up against the steady clock's timeline (%llu callbacks after lock-in): RMS %.3f ms, max %.3f ms\n",
-              static_cast<unsigned long long>(n), rms / 1e6, after.maxAbsErrorNs / 1e6);
+  std::printf(
+      "callback wake-up against the steady clock's timeline (%llu callbacks after lock-in): RMS %.3f ms, max "
+      "%.3f ms\n",
+      static_cast<unsigned long long>(n), rms / 1e6, after.maxAbsErrorNs / 1e6);
   std::printf("audio thread CPU: idle %.2f %% of a core, one sounding note %.2f %%\n", idle, one);
 }
 

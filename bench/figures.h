@@ -49,6 +49,8 @@ inline double percentile(std::vector<double> v, double p) {
   return v[std::min(v.size() - 1, static_cast<size_t>(p * static_cast<double>(v.size())))];
 }
 
-inline double median(std::vector<double> v) { return percentile(std::move(v), 0.5); }
+inline double median(std::vector<double> v) {
+  return percentile(std::move(v), 0.5);
+}
 
 }  // namespace taktovi::bench

@@ -80,10 +80,10 @@ void sleepUntil(int64_t steadyNs) {
 }
 
 void rounds(int count) {
-  bench::RealClockWindow<TForm1, WatchedMidiOut> w;
+  bench::RealClockWindow<TimingWindow, WatchedMidiOut> w;
   auto& clock = w.clock;
   auto& midi = w.midi;
-  auto& chooser = w.chooser;
+  auto& draws = w.draws;
   auto& form = w.form;
   TimingTestView view{form};
   auto* receiver = form.findChild<QPushButton*>("Button3");
@@ -94,11 +94,12 @@ void rounds(int count) {
     // Task 0, 1 or 4 ("1 1 1", "4 4 4 4", "2 2h 2h 2 2"): the press aimed 3 ms before or after
     // the window's opening (70 % of the second-to-last slot) or its closing (the last tone's end).
     // A wrong answer makes the next round repeat its task.
-    const int task = view.round().uusinta ? view.round().tehtava : std::array{0, 1, 4}[static_cast<size_t>(r % 3)];
+    const int task =
+        view.round().uusinta ? view.round().tehtava : std::array{0, 1, 4}[static_cast<size_t>(r % 3)];
     const int slotCount = task == 0 ? 3 : 5 - (task == 1);
     const bool atOpening = (r / 3) % 2 == 0;
     const double offsetMs = (r / 6) % 2 == 0 ? -3 : 3;
-    chooser.values = {task};
+    draws.values = {task};
     const size_t from = midi.calls().size();
     const int tonesBefore = midi.tones.load();
     KeyWatch watch(clock);
@@ -106,13 +107,16 @@ void rounds(int count) {
     const double aanisuhde = view.settings().aanisuhde;
     std::thread keyboard([&] {
       const int target = tonesBefore + (atOpening ? slotCount - 1 : slotCount);
-      for (int n = midi.tones.load(std::memory_order_acquire); n < target; n = midi.tones.load(std::memory_order_acquire))
+      for (int n = midi.tones.load(std::memory_order_acquire); n < target;
+           n = midi.tones.load(std::memory_order_acquire))
         midi.tones.wait(n, std::memory_order_acquire);
       const double after = atOpening ? 0.7 * 400 : aanisuhde * 400;
-      const int64_t at = midi.lastOnNs.load(std::memory_order_relaxed) + static_cast<int64_t>((after + offsetMs) * 1e6);
+      const int64_t at =
+          midi.lastOnNs.load(std::memory_order_relaxed) + static_cast<int64_t>((after + offsetMs) * 1e6);
       sleepUntil(at);
       pressNs = clock.nowNs();
-      QCoreApplication::postEvent(receiver, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
+      QCoreApplication::postEvent(receiver,
+                                  new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
     });
     const double c0 = bench::cpuSeconds();
     const int64_t w0 = clock.nowNs();
@@ -127,18 +131,22 @@ void rounds(int count) {
     asAimed += (form.background() == colours::lime) == inside ? 1 : 0;
     std::vector<double> kesto;
     for (int i = 1; i <= slotCount; ++i) {
-      kesto.push_back(dynamic_cast<Tomapaneli*>(form.findChild<QFrame*>(QString("paneelit%1").arg(i)))->kesto);
+      kesto.push_back(
+          dynamic_cast<Tomapaneli*>(form.findChild<QFrame*>(QString("paneelit%1").arg(i)))->kesto);
     }
     const auto late = bench::decisionLateness(midi.calls(), from, kesto, view.settings().aanisuhde);
     lateMs.insert(lateMs.end(), late.begin(), late.end());
     if (getenv("TAKTOVI_BENCH_DEBUG") != nullptr)
       for (size_t i = 0; i < late.size(); ++i)
-        if (late[i] > 1) std::printf("round %d (%s, %+.0f ms) decision %zu of %zu: %.2f ms late\n", r, atOpening ? "opening" : "closing", offsetMs, i, late.size(), late[i]);
+        if (late[i] > 1)
+          std::printf("round %d (%s, %+.0f ms) decision %zu of %zu: %.2f ms late\n", r,
+                      atOpening ? "opening" : "closing", offsetMs, i, late.size(), late[i]);
   }
-  std::printf("judging error (handled - pressed) over %zu presses at the window's edges: p50 %.3f ms, p99 %.3f ms, "
-              "max %.3f ms\n",
-              judgeMs.size(), bench::percentile(judgeMs, 0.5), bench::percentile(judgeMs, 0.99),
-              *std::max_element(judgeMs.begin(), judgeMs.end()));
+  std::printf(
+      "judging error (handled - pressed) over %zu presses at the window's edges: p50 %.3f ms, p99 %.3f ms, "
+      "max %.3f ms\n",
+      judgeMs.size(), bench::percentile(judgeMs, 0.5), bench::percentile(judgeMs, 0.99),
+      *std::max_element(judgeMs.begin(), judgeMs.end()));
   bench::printLateness(lateMs, count, "rounds");
   std::printf("presses judged as aimed (3 ms inside or outside an edge): %d of %d\n", asAimed, count);
   std::printf("CPU during rounds (the 3000 ms wait included): %.2f %% of a core\n", busy / wall * 100);
@@ -149,7 +157,7 @@ void rounds(int count) {
 int main(int argc, char** argv) {
   bench::OffscreenStart start(argc, argv);
   QKeyEvent({}, {}, {});  // the keyboard device exists before another thread posts key events
-  bench::printStartAndMemory<TForm1>(start.t0, [](TForm1& form, bool wav) {
+  bench::printStartAndMemory<TimingWindow>(start.t0, [](TimingWindow& form, bool wav) {
     TimingTestView view{form};
     if (wav) view.sound().LuoDirectsound();
     view.start();

@@ -4,11 +4,11 @@
 
 #include <QApplication>
 #include <QScrollBar>
-#include <chrono>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "figures.h"
@@ -34,9 +34,10 @@ struct OffscreenStart {
 
 // How late the playback loop's decisions came, over `count` melodies.
 inline void printLateness(const std::vector<double>& lateMs, int count, const char* melodies) {
-  std::printf("playback decisions: %zu over %d %s (isku 400 ms); lateness p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
-              lateMs.size(), count, melodies, percentile(lateMs, 0.5), percentile(lateMs, 0.99),
-              *std::max_element(lateMs.begin(), lateMs.end()));
+  std::printf(
+      "playback decisions: %zu over %d %s (isku 400 ms); lateness p50 %.3f ms, p99 %.3f ms, max %.3f ms\n",
+      lateMs.size(), count, melodies, percentile(lateMs, 0.5), percentile(lateMs, 0.99),
+      *std::max_element(lateMs.begin(), lateMs.end()));
 }
 
 // Notes when a widget is first painted.
@@ -71,8 +72,8 @@ struct RealClockWindow {
   QtEventPump pump{clock};
   test::RecordingErrorDisplay errors;
   test::RecordingStarter starter;
-  test::ScriptedChooser chooser;
-  Window form{{midi, noMixer, "./", clock, pump, errors, starter, chooser, {1024, 768}}};
+  test::ScriptedDraws draws;
+  Window form{{midi, noMixer, "./", clock, pump, errors, starter, draws, {1024, 768}}};
 };
 
 // The whole program stack (offscreen, SDL's dummy driver): from `t0`, the process's start, to
@@ -91,9 +92,10 @@ void printStartAndMemory(std::chrono::steady_clock::time_point t0, Round round) 
   round(*trainer.form, false);
   const double midi = residentMb();
   round(*trainer.form, true);
-  std::printf("resident memory of the whole program: %.1f MB after start, %.1f MB after a round in MIDI mode, "
-              "%.1f MB after one in WAV mode\n",
-              started, midi, residentMb());
+  std::printf(
+      "resident memory of the whole program: %.1f MB after start, %.1f MB after a round in MIDI mode, "
+      "%.1f MB after one in WAV mode\n",
+      started, midi, residentMb());
 }
 
 // How late each tone end and each next tone came against its millisecond deadline ("strictly

@@ -10,8 +10,8 @@
 #include <random>
 #include <vector>
 
+#include "audio/engine_mixer.h"
 #include "figures.h"
-#include "platform/engine_mixer.h"
 #include "sound/sound_output.h"
 #include "support/offline_run.h"
 #include "support/recording_midi_out.h"
@@ -23,8 +23,8 @@ using bench::median;
 
 namespace {
 
-struct Rig {
-  Rig(const Clock& clock, const std::string& dir)
+struct ModeRig {
+  ModeRig(const Clock& clock, const std::string& dir)
       : engine(clock, options()), mixers(&engine), sound({SoundProfile{}, midi, mixers, clock, dir}) {
     sound.startUp();
     sound.finishCreation();
@@ -43,7 +43,7 @@ struct Rig {
 
 void modeSwitch(const std::string& binDir) {
   SteadyClock clock;
-  Rig rig(clock, binDir);
+  ModeRig rig(clock, binDir);
   std::vector<double> ms;
   for (int i = 0; i < 101; ++i) {
     const int64_t t0 = clock.nowNs();
@@ -59,7 +59,7 @@ void onsets(int tones) {
   test::TempDir dir;
   dir.write("piano.wav", test::pcmWave(test::pcm16(std::vector<int16_t>(44100, 16000))));
   TestClock clock;
-  Rig rig(clock, dir.path().string() + "/");
+  ModeRig rig(clock, dir.path().string() + "/");
   rig.sound.LuoDirectsound();
   test::OfflineRun run(rig.engine, clock, 2.0, 3);
   run.runUntil(10'000'000'000LL);
@@ -78,12 +78,13 @@ void onsets(int tones) {
   }
   run.runUntil(static_cast<int64_t>(t) + 1'000'000'000);  // everything called has been rendered
   std::vector<double> err;
-  for (int64_t e : expected) err.push_back((run.firstAbove(e - 1000, 1e-6f) - e) * 1000.0 / rig.engine.rate());
+  for (int64_t e : expected)
+    err.push_back((run.firstAbove(e - 1000, 1e-6f) - e) * 1000.0 / rig.engine.rate());
   const bench::Stats st = bench::stats(err);
   std::printf(
       "WAV onset error, %d restarted tones, callback jitter +-2 ms: mean %.4f ms, SD %.4f ms, max |error| "
       "%.4f ms, late %llu\n",
-      tones, st.mean, st.sd, st.maxAbs, static_cast<unsigned long long>(rig.engine.lateCommands()));
+      tones, st.mean, st.sd, st.maxAbs, static_cast<unsigned long long>(rig.engine.stats().lateCommands));
 }
 
 void toneEnd() {
@@ -95,7 +96,7 @@ void toneEnd() {
   // Duration on the real clock.
   {
     SteadyClock clock;
-    Rig rig(clock, dir.path().string() + "/");
+    ModeRig rig(clock, dir.path().string() + "/");
     rig.sound.LuoDirectsound();
     std::vector<double> us;
     for (int i = 0; i < 200; ++i) {
@@ -110,7 +111,7 @@ void toneEnd() {
   }
   // Largest step at the end of a full-level tone, against a 5 ms linear fade of the same signal.
   TestClock clock;
-  Rig rig(clock, dir.path().string() + "/");
+  ModeRig rig(clock, dir.path().string() + "/");
   rig.sound.LuoDirectsound();
   test::OfflineRun run(rig.engine, clock);
   run.runMs(100);

@@ -5,14 +5,9 @@
 
 #include <cstdint>
 
-namespace taktovi {
+#include "platform/mmsyserr.h"
 
-inline constexpr uint32_t MMSYSERR_NOERROR = 0;
-inline constexpr uint32_t MMSYSERR_ERROR = 1;
-inline constexpr uint32_t MMSYSERR_BADDEVICEID = 2;
-inline constexpr uint32_t MMSYSERR_NODRIVER = 6;
-inline constexpr uint32_t MMSYSERR_NOTSUPPORTED = 8;
-// MMSYSERR_INVALHANDLE (5) is shared with the file I/O codes in riff_file.h.
+namespace taktovi {
 
 // Technology codes of a device.
 inline constexpr uint16_t MOD_MIDIPORT = 1;  // an external port: never the default, never listed
@@ -44,7 +39,8 @@ class MidiOutService {
   virtual uint32_t midiOutShortMsg(HMIDIOUT handle, uint32_t packed) = 0;
   // Left volume in the low word, right in the high word; by device id, not handle.
   virtual uint32_t midiOutSetVolume(uint32_t deviceId, uint32_t volume) = 0;
-  virtual uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches, uint32_t flags) = 0;
+  virtual uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches,
+                                       uint32_t flags) = 0;
   virtual uint32_t midiOutClose(HMIDIOUT handle) = 0;
   // How long after a message it is heard on this device, as far as the system knows.
   virtual int64_t heardLatencyNs(HMIDIOUT) const { return 0; }

@@ -25,7 +25,8 @@ std::unique_ptr<RiffFile> RiffFile::open(const char* path, size_t bufferSize) {
   if (fd < 0) return nullptr;
   struct stat st {};
   std::FILE* f = nullptr;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= static_cast<off_t>(std::numeric_limits<uint32_t>::max()) &&
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      st.st_size <= static_cast<off_t>(std::numeric_limits<uint32_t>::max()) &&
       fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) {
     f = fdopen(fd, "rb");
   }
@@ -36,9 +37,12 @@ std::unique_ptr<RiffFile> RiffFile::open(const char* path, size_t bufferSize) {
   return std::unique_ptr<RiffFile>(new RiffFile(f, st.st_size, bufferSize));
 }
 
-RiffFile::RiffFile(std::FILE* f, int64_t size, size_t bufferSize) : f_(f), fileSize_(size), buf_(bufferSize) {}
+RiffFile::RiffFile(std::FILE* f, int64_t size, size_t bufferSize)
+    : f_(f), fileSize_(size), buf_(bufferSize) {}
 
-RiffFile::~RiffFile() { std::fclose(f_); }
+RiffFile::~RiffFile() {
+  std::fclose(f_);
+}
 
 bool RiffFile::fill(int64_t at) {
   bufStart_ = at;

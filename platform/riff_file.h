@@ -9,10 +9,11 @@
 #include <memory>
 #include <vector>
 
+#include "platform/mmsyserr.h"
+
 namespace taktovi {
 
-// Result codes of the chunk and buffer calls (0 = success).
-inline constexpr uint32_t MMSYSERR_INVALHANDLE = 5;
+// Result codes of the chunk and buffer calls besides the general ones (0 = success).
 inline constexpr uint32_t MMIOERR_BASE = 256;
 inline constexpr uint32_t MMIOERR_CANNOTREAD = MMIOERR_BASE + 5;
 inline constexpr uint32_t MMIOERR_CANNOTSEEK = MMIOERR_BASE + 7;
@@ -41,8 +42,10 @@ struct BufferInfo {
 };
 
 constexpr uint32_t makeFourcc(char a, char b, char c, char d) {
-  return static_cast<uint32_t>(static_cast<uint8_t>(a)) | static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
-         static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 | static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
+  return static_cast<uint32_t>(static_cast<uint8_t>(a)) |
+         static_cast<uint32_t>(static_cast<uint8_t>(b)) << 8 |
+         static_cast<uint32_t>(static_cast<uint8_t>(c)) << 16 |
+         static_cast<uint32_t>(static_cast<uint8_t>(d)) << 24;
 }
 
 class RiffFile {

@@ -8,8 +8,10 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config   # compiler and build tools
   clang libclang-rt-14-dev                         # the fuzzer (libFuzzer runtime)
+  clang-format clang-tidy                          # the house style and checks (scripts/lint.sh)
   qt6-base-dev qt6-svg-dev                         # the windows, SVG pictures
   qt6-translations-l10n                            # Qt's own texts (buttons, context menus) in German
+  fonts-liberation2                                # the window font, of the design font's widths
   libfluidsynth-dev fluid-soundfont-gm             # built-in synthesizer and its GM soundfont
   libsdl2-dev                                      # the audio device
   libasound2-dev                                   # ALSA sequencer MIDI ports

@@ -25,7 +25,9 @@ constexpr std::array<Entry, 6> kGeneral = {{
 
 // The mixer's own results.
 constexpr std::array<Entry, 10> kMixer = {{
-    {0x8878000A, "The request failed because resources, such as a priority level, were already in use by another caller."},
+    {0x8878000A,
+     "The request failed because resources, such as a priority level, were already in use by another "
+     "caller."},
     {0x8878001E, "The control (volume, pan, and so forth) requested by the caller is not available."},
     {0x88780032, "This function is not valid for the current state of this object."},
     {0x88780046, "The caller does not have the priority level required for the function to succeed."},
@@ -35,7 +37,8 @@ constexpr std::array<Entry, 10> kMixer = {{
     {0x88780096, "The buffer memory has been lost and must be restored."},
     {0x887800A0, "Another application has a higher priority level, preventing this call from succeeding."},
     {0x887800AA,
-     "The IDirectSound::Initialize method has not been called or has not been called successfully before other "
+     "The IDirectSound::Initialize method has not been called or has not been called successfully before "
+     "other "
      "methods were called."},
 }};
 

@@ -112,7 +112,7 @@ void SoundOutput::sulje_midi() {
   deps_.midi.midiOutClose(midi_kahva_);
 }
 
-void SoundOutput::chooseInstrument(const Instrument& instrument) {
+void SoundOutput::selectInstrument(const Instrument& instrument) {
   soitintiedosto_ = instrument.file;
   if (midi_tila_) valitse_soitin(instrument.program);
   if (!midi_tila_) LuoDirectsound();
@@ -150,7 +150,7 @@ std::vector<SoundOutput::Device> SoundOutput::listDevices() {
   return devices;
 }
 
-bool SoundOutput::chooseDevice(const Device& device) {
+bool SoundOutput::selectDevice(const Device& device) {
   MidiOutService& midi = deps_.midi;
   midi.midiOutClose(midi_kahva_);
   midilaite_ = device.id;

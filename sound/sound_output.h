@@ -75,7 +75,7 @@ class SoundOutput {
 
   // An instrument menu item: remember its sample; a program change in MIDI mode, a new
   // buffer in WAV mode.
-  void chooseInstrument(const Instrument& instrument);
+  void selectInstrument(const Instrument& instrument);
 
   // WAV mode. LuoDirectsound throws on failure, leaving mode, pitch table and status as
   // they were.
@@ -99,7 +99,7 @@ class SoundOutput {
   std::vector<Device> listDevices();
   // Closes the device, opens the chosen one, resets it and sets full volume; true when the
   // open succeeded. The mode and the instrument stay.
-  bool chooseDevice(const Device& device);
+  bool selectDevice(const Device& device);
   // The MIDI button: MIDI mode and its pitch table; WAV mode's buffer stays, silenced.
   void midiMode();
 

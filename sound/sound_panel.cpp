@@ -1,5 +1,6 @@
 #include "sound/sound_panel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -7,8 +8,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "platform/services.h"
-#include "platform/widget_kit.h"
+#include "kit/services.h"
+#include "kit/widget_kit.h"
 
 static void registerPanelText() {
   Q_INIT_RESOURCE(sound_panel);
@@ -29,12 +30,12 @@ SoundPanel::SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors,
                        std::function<AudioReport()> audio)
     : QObject(panel), panel_(panel), sound_(sound), errors_(errors), names_(names), audio_(std::move(audio)) {
   registerPanelText();
-  ComboBox1_ = part<QComboBox>(panel, "ComboBox1");
-  Edit3_ = part<QLineEdit>(panel, "Edit3");
-  note_ = part<QLabel>(panel, "AudioNote");
+  ComboBox1_ = part<QComboBox>(panel, names.list);
+  Edit3_ = part<QLineEdit>(panel, names.status);
+  note_ = part<QLabel>(panel, names.note);
   QString text = resourceText(":/sound/panel_help.txt");
   if (names.memoTrailingLine) text += '\n';
-  part<QPlainTextEdit>(panel, "Memo2")->setPlainText(text);
+  part<QPlainTextEdit>(panel, names.memo)->setPlainText(text);
 
   auto* midi = part<QPushButton>(panel, names.midi);
   auto* wav = part<QPushButton>(panel, names.wav);
@@ -42,7 +43,7 @@ SoundPanel::SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors,
   test_ = part<QPushButton>(panel, names.test);
   connect(midi, &QPushButton::clicked, this, guarded(errors, [this] { midiButtonClick(); }));
   connect(wav, &QPushButton::clicked, this, guarded(errors, [this] { wavButtonClick(); }));
-  connect(ok, &QPushButton::clicked, this, [this] { panel_->hide(); });
+  connect(ok, &QPushButton::clicked, this, [this] { close(); });
   connect(ComboBox1_, &QComboBox::activated, this,
           guarded<int>(errors, [this](int i) { ComboBox1Change(i); }));
   test_->installEventFilter(this);
@@ -64,10 +65,16 @@ void SoundPanel::hae_midilaitteet() {
   ComboBox1_->setEditText(QString::fromStdString(sound_.midilaitteen_nimi()));
 }
 
+// Closing with the focus inside gives it back to the window.
+void SoundPanel::close() {
+  if (panel_->isAncestorOf(QApplication::focusWidget())) panel_->window()->setFocus();
+  panel_->hide();
+}
+
 void SoundPanel::ComboBox1Change(int index) {
   if (index < 0 || static_cast<size_t>(index) >= laitenumerot_.size()) return;  // no entry chosen
-  const bool opened = sound_.chooseDevice(laitenumerot_[index]);
-  Edit3_->setText(QString::fromUtf8(opened ? kChoiceSuccess : kChoiceFailure));
+  const bool opened = sound_.selectDevice(laitenumerot_[index]);
+  Edit3_->setText(QString::fromUtf8(opened ? kSelectionSucceeded : kSelectionFailed));
 }
 
 void SoundPanel::midiButtonClick() {

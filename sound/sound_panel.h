@@ -21,8 +21,13 @@ namespace taktovi {
 
 class ErrorDisplay;
 
-// What differs between the programs' panels: which button is which, and two details.
+// The names of the panel's controls in a program's window, and two details that differ.
 struct SoundPanelNames {
+  const char* panel;      // the panel itself
+  const char* memo;       // the help text
+  const char* list;       // the device list
+  const char* status;     // the status field
+  const char* note;       // what is missing for sound
   const char* midi;       // the MIDI button
   const char* wav;        // the WAV button
   const char* test;       // the sound test
@@ -31,8 +36,8 @@ struct SoundPanelNames {
   bool memoTrailingLine;  // the help text ends with one more empty line
 };
 
-inline constexpr const char* kChoiceSuccess = "Ihre Auswahl war erfolgreich";
-inline constexpr const char* kChoiceFailure = "Ihre Auswahl war nicht erfolgreich";
+inline constexpr const char* kSelectionSucceeded = "Ihre Auswahl war erfolgreich";
+inline constexpr const char* kSelectionFailed = "Ihre Auswahl war nicht erfolgreich";
 inline constexpr const char* kMidiModeText = "MIDI MODE";
 inline constexpr const char* kWavModeText = "WAV MODE";
 
@@ -42,9 +47,8 @@ inline constexpr const char* kNoOutputNoSoundfontText = "KEINE AUDIO-AUSGABE UND
 
 class SoundPanel : public QObject {
  public:
-  // `panel` holds the controls Memo2, ComboBox1, Edit3, AudioNote and the four buttons named
-  // in `names`. `audio` tells whether an audio output and a soundfont were found; what is
-  // missing is shown in AudioNote whenever the panel opens.
+  // `panel` holds the controls named in `names`. `audio` tells whether an audio output and a soundfont were
+  // found; what is missing is shown in AudioNote whenever the panel opens.
   SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names,
              std::function<AudioReport()> audio);
 
@@ -57,6 +61,7 @@ class SoundPanel : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void close();
   void midiButtonClick();
   void wavButtonClick();
 

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/audio_engine.h"
-#include "platform/system_midi_out.h"
+#include "audio/audio_engine.h"
+#include "audio/system_midi_out.h"
 #include "support/offline_run.h"
 
 using namespace taktovi;
@@ -48,7 +48,7 @@ AudioEngine* SynthEngine::engine_ = nullptr;
 
 TEST_F(SynthEngine, NoteOnAppearsAtItsFrameAndAllNotesOffEndsIt) {
   ASSERT_TRUE(engine_->synthAvailable());
-  ASSERT_GT(engine_->synthFullGain(), 0.0f);
+  ASSERT_GT(engine_->stats().synthFullGain, 0.0f);
   OfflineRun run(*engine_, *clock_);
   const int64_t base = clock_->nowNs();
   run.runUntil(base + 200'000'000);  // anchors the timeline
@@ -58,7 +58,7 @@ TEST_F(SynthEngine, NoteOnAppearsAtItsFrameAndAllNotesOffEndsIt) {
   run.runUntil(t);
   engine_->midi(0x00733C90);  // note 60 on
   run.runUntil(t + 600'000'000);
-  const int64_t expected = run.expectedFrame(t - base) ;
+  const int64_t expected = run.expectedFrame(t - base);
   const int64_t onset = run.firstAbove(start, 1e-4f);
   ASSERT_GE(onset, 0);
   EXPECT_NEAR(static_cast<double>(onset), static_cast<double>(expected), 64.0);
@@ -69,7 +69,7 @@ TEST_F(SynthEngine, NoteOnAppearsAtItsFrameAndAllNotesOffEndsIt) {
   run.runUntil(t + 3'000'000'000LL);
   const int64_t end = run.out.size() / 2;
   EXPECT_LT(run.rms(end - 4800, end), sounding * 0.01);
-  EXPECT_EQ(engine_->lateCommands(), 0u);
+  EXPECT_EQ(engine_->stats().lateCommands, 0u);
 }
 
 TEST_F(SynthEngine, LoudestPlanToneAtFullVolumePeaksNearMinus3dB) {
@@ -159,7 +159,7 @@ TEST(AudioEngine, NoDeviceTakesCommandsAndStaysSilent) {
   engine.sampleGain(1.0f);
   engine.retireSample(p);
   EXPECT_EQ(engine.currentSample(), nullptr);
-  EXPECT_EQ(engine.droppedCommands(), 0u);
+  EXPECT_EQ(engine.stats().droppedCommands, 0u);
   // The built-in synthesizer is listed, but choosing it fails: it could sound nothing.
   SystemMidiOut midi(engine, openAlsaPorts());
   MidiOutCaps caps;
@@ -179,8 +179,8 @@ TEST(AudioEngine, DummyDriverRunsTheCallback) {
   AudioEngine engine(clock, o);
   ASSERT_TRUE(engine.hasDevice());
   EXPECT_EQ(engine.period(), o.period);
-  for (int i = 0; i < 200 && engine.framesRendered() == 0; ++i) usleep(5000);
-  EXPECT_GT(engine.framesRendered(), 0);
+  for (int i = 0; i < 200 && engine.stats().framesRendered == 0; ++i) usleep(5000);
+  EXPECT_GT(engine.stats().framesRendered, 0);
 }
 
 TEST(AudioEngine, TerminationSignalsKeepTheirDefaultAction) {
@@ -215,7 +215,7 @@ TEST(AudioEngine, OfflineASampleCommandIsHeardWhenTheEngineSaysSo) {
   const int64_t heard =
       std::llround(static_cast<double>(call + engine.heardLatencyNs()) * engine.rate() / 1e9);
   EXPECT_NEAR(static_cast<double>(run.firstAbove(0, 0.0f)), static_cast<double>(heard), 1.0);
-  EXPECT_EQ(engine.lateCommands(), 0u);
+  EXPECT_EQ(engine.stats().lateCommands, 0u);
 }
 
 TEST(AudioEngine, OnADeviceTheHeardLatencyAddsWhatTheDeviceHolds) {
@@ -237,12 +237,12 @@ TEST(AudioEngine, CommandStormDropsTheNewestAndCountsThem) {
   AudioEngine engine(clock, offline({}));
   const uint64_t storm = 1'000'000;
   for (uint64_t i = 0; i < storm; ++i) engine.midi(0x00733C90);
-  EXPECT_EQ(engine.droppedCommands(), storm - AudioEngine::kQueueCapacity);
+  EXPECT_EQ(engine.stats().droppedCommands, storm - AudioEngine::kQueueCapacity);
   // Rendering drains the queue; later commands are taken again.
   OfflineRun run(engine, clock);
   run.runMs(50);
   engine.midi(0x00007BB0);
-  EXPECT_EQ(engine.droppedCommands(), storm - AudioEngine::kQueueCapacity);
+  EXPECT_EQ(engine.stats().droppedCommands, storm - AudioEngine::kQueueCapacity);
 }
 
 TEST(SystemMidiOut, BuiltinSynthAndMapper) {
@@ -284,7 +284,7 @@ TEST(SystemMidiOut, BuiltinSynthAndMapper) {
   ASSERT_EQ(midi.midiOutOpen(gone, 2), 0u);
   EXPECT_NE(midi.midiOutShortMsg(gone, 0x00733C90), 0u);  // fails, silently
   EXPECT_EQ(midi.midiOutClose(h), 0u);
-  EXPECT_NE(midi.midiOutShortMsg(h, 0x00733C90), 0u);     // closed
+  EXPECT_NE(midi.midiOutShortMsg(h, 0x00733C90), 0u);  // closed
   HMIDIOUT bad = 7;
   EXPECT_NE(midi.midiOutOpen(bad, 9), 0u);
   EXPECT_EQ(bad, 0u);
@@ -311,9 +311,9 @@ TEST(SystemMidiOut, NoSoundfontMeansNoUsableDevice) {
 }
 
 TEST(MidiPorts, TechnologyFromThePortType) {
-  EXPECT_EQ(technologyForPortType(0x2 | 0x100000), MOD_MIDIPORT);           // MIDI generic, hardware
+  EXPECT_EQ(technologyForPortType(0x2 | 0x100000), MOD_MIDIPORT);             // MIDI generic, hardware
   EXPECT_EQ(technologyForPortType(0x2 | 0x100000 | 0x400000), MOD_MIDIPORT);  // application port
-  EXPECT_EQ(technologyForPortType(0x400 | 0x10000 | 0x20000), MOD_SWSYNTH);  // software synthesizer
-  EXPECT_EQ(technologyForPortType(0x400 | 0x40000), MOD_SYNTH);             // hardware synthesizer
-  EXPECT_EQ(technologyForPortType(0x1000 | 0x80000), MOD_SYNTH);            // sampler
+  EXPECT_EQ(technologyForPortType(0x400 | 0x10000 | 0x20000), MOD_SWSYNTH);   // software synthesizer
+  EXPECT_EQ(technologyForPortType(0x400 | 0x40000), MOD_SYNTH);               // hardware synthesizer
+  EXPECT_EQ(technologyForPortType(0x1000 | 0x80000), MOD_SYNTH);              // sampler
 }

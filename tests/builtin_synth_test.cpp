@@ -5,10 +5,10 @@
 
 #include <thread>
 
-#include "platform/audio_engine.h"
-#include "platform/loaded_synth.h"
-#include "platform/system_midi_out.h"
+#include "audio/audio_engine.h"
+#include "audio/system_midi_out.h"
 #include "support/offline_run.h"
+#include "synth/loaded_synth.h"
 
 using namespace taktovi;
 using namespace taktovi::test;
@@ -25,8 +25,8 @@ AudioEngine::Options offline(SynthPlan plan) {
 }
 
 // An engine started offline with the test clock at 0, and the tones played through it.
-struct Rig {
-  explicit Rig(SynthPlan plan) : engine(clock, offline(std::move(plan))), run(engine, clock) {
+struct SynthRig {
+  explicit SynthRig(SynthPlan plan) : engine(clock, offline(std::move(plan))), run(engine, clock) {
     engine.waitForSynth();
   }
   // Chooses the program on `channel`, plays note 60 for 300 ms and returns the loudness of
@@ -42,7 +42,7 @@ struct Rig {
     const int64_t from = run.expectedFrame(t) + BuiltinSynth::kBlock;
     return run.rms(from, from + engine.rate() / 10);
   }
-  uint64_t reads() const { return engine.soundfontAccess().all; }
+  uint64_t reads() const { return engine.stats().soundfontReads; }
 
   TestClock clock;
   AudioEngine engine;
@@ -52,7 +52,7 @@ struct Rig {
 }  // namespace
 
 TEST(BuiltinSynth, PlannedPresetsSoundAtOnceAndOthersAreLoadedOffTheRenderingThread) {
-  Rig r(kPianoAndMarimba);
+  SynthRig r(kPianoAndMarimba);
   const uint64_t loaded = r.reads();
   ASSERT_GT(loaded, 0u);  // the worker read the headers and the plan's samples
   EXPECT_GT(r.tone(0), 0.005);
@@ -68,11 +68,11 @@ TEST(BuiltinSynth, PlannedPresetsSoundAtOnceAndOthersAreLoadedOffTheRenderingThr
   const uint64_t withOrgan = r.reads();
   for (uint32_t program : {0, 19, 12, 19}) EXPECT_GT(r.tone(program), 0.005) << program;
   EXPECT_EQ(r.reads(), withOrgan);
-  EXPECT_EQ(r.engine.soundfontAccess().onRenderThread, 0u);
+  EXPECT_EQ(r.engine.stats().soundfontReadsOnRenderThread, 0u);
 }
 
 TEST(BuiltinSynth, ChannelsWithoutAProgramPlayProgram0AndTheDrumKitIsNeverLoadedUnasked) {
-  Rig r(kPianoAndMarimba);
+  SynthRig r(kPianoAndMarimba);
   const uint64_t loaded = r.reads();
   const int64_t t = r.clock.nowNs();
   r.engine.midi(0x007F3C92);  // note on, channel 3: no program chosen there
@@ -108,7 +108,7 @@ TEST(BuiltinSynth, FileReadsOnTheRenderingThreadAreSeen) {
 }
 
 TEST(BuiltinSynth, PatchCachingLoadsPresetsBeforeTheyAreChosen) {
-  Rig r(kPianoAndMarimba);
+  SynthRig r(kPianoAndMarimba);
   SystemMidiOut midi(r.engine, openAlsaPorts());
   HMIDIOUT h = 0;
   ASSERT_EQ(midi.midiOutOpen(h, 0), 0u);
@@ -127,7 +127,7 @@ TEST(BuiltinSynth, PatchCachingLoadsPresetsBeforeTheyAreChosen) {
   EXPECT_GT(cached, loaded);
   EXPECT_GT(r.tone(56), 0.005);  // the trumpet sounds at once when chosen
   EXPECT_EQ(r.reads(), cached);
-  EXPECT_EQ(r.engine.soundfontAccess().onRenderThread, 0u);
+  EXPECT_EQ(r.engine.stats().soundfontReadsOnRenderThread, 0u);
 }
 
 TEST(BuiltinSynth, OnTheDummyDriverTheCallbackThreadReadsNothing) {
@@ -138,11 +138,11 @@ TEST(BuiltinSynth, OnTheDummyDriverTheCallbackThreadReadsNothing) {
   AudioEngine engine(clock, o);
   ASSERT_TRUE(engine.hasDevice());
   engine.waitForSynth();
-  const uint64_t loaded = engine.soundfontAccess().all;
+  const uint64_t loaded = engine.stats().soundfontReads;
   for (uint32_t program : {12, 19, 0, 107}) engine.midi(0x007F00C0u | program << 8);
   // The callback takes the commands after the latency and lends the synthesizer for 19 and 107.
-  for (int i = 0; i < 400 && engine.soundfontAccess().all == loaded; ++i) usleep(5000);
+  for (int i = 0; i < 400 && engine.stats().soundfontReads == loaded; ++i) usleep(5000);
   engine.waitForSynth();
-  EXPECT_GT(engine.soundfontAccess().all, loaded);
-  EXPECT_EQ(engine.soundfontAccess().onRenderThread, 0u);
+  EXPECT_GT(engine.stats().soundfontReads, loaded);
+  EXPECT_EQ(engine.stats().soundfontReadsOnRenderThread, 0u);
 }

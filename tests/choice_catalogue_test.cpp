@@ -12,8 +12,8 @@ using namespace taktovi::test;
 namespace {
 
 // A pool of 32 rectangles and what a build reads, without a window.
-struct Catalogue {
-  explicit Catalogue(int width = 800) : ladder(makeChoiceLadder(width)) {
+struct ChoiceTaskPool {
+  explicit ChoiceTaskPool(int width = 800) : ladder(makeChoiceLadder(width)) {
     for (int i = 0; i < kChoicePool; ++i) {
       owned.push_back(std::make_unique<Tomapaneli>());
       pool.add(owned.back().get());
@@ -35,7 +35,7 @@ struct Catalogue {
 }  // namespace
 
 TEST(ChoiceCatalogue, HalfBeatTaskAtTwoScreenWidths) {
-  Catalogue a(800);
+  ChoiceTaskPool a(800);
   a.build(6);  // 2 2h 2h 2
   EXPECT_EQ(a.field(1, 4, &Tomapaneli::vasen), (std::vector<int32_t>{20, 80, 110, 140}));
   EXPECT_EQ(a.field(1, 4, &Tomapaneli::yla), (std::vector<int32_t>{72, 72, 72, 72}));
@@ -47,7 +47,7 @@ TEST(ChoiceCatalogue, HalfBeatTaskAtTwoScreenWidths) {
   EXPECT_EQ(a.pool[4]->kesto, 1000);
   EXPECT_EQ(a.pool[5]->vasen, 0);
 
-  Catalogue b(1024);
+  ChoiceTaskPool b(1024);
   b.build(6);
   EXPECT_EQ(b.field(1, 4, &Tomapaneli::vasen), (std::vector<int32_t>{26, 102, 141, 179}));
   EXPECT_EQ(b.pool[1]->yla, 92);
@@ -55,7 +55,7 @@ TEST(ChoiceCatalogue, HalfBeatTaskAtTwoScreenWidths) {
 
 TEST(ChoiceCatalogue, TasksOfEachGroupAt640_800_1024) {
   for (int width : {640, 800, 1024}) {
-    Catalogue c(width);
+    ChoiceTaskPool c(width);
     const auto& x = c.ladder.x_askel;
     const int32_t up = c.ladder.y_ylempi, low = c.ladder.y_alempi;
     // Group 1: a rest takes one beat and is a silent slot.
@@ -82,7 +82,7 @@ TEST(ChoiceCatalogue, TasksOfEachGroupAt640_800_1024) {
 }
 
 TEST(ChoiceCatalogue, LongestLowerTaskFillsItsBoxAndLeavesTheUpperAlone) {
-  Catalogue c;
+  ChoiceTaskPool c;
   c.build(0);
   const auto upper = c.field(1, 4, &Tomapaneli::vasen);
   c.build(15);  // 11 elements
@@ -117,7 +117,7 @@ TEST(ChoiceCatalogue, BuildCopiesTempoAndPitchOfTheMoment) {
 }
 
 TEST(ChoiceCatalogue, NumbersOutsideTheCatalogueBuildNothing) {
-  Catalogue c;
+  ChoiceTaskPool c;
   c.build(0);
   c.build(1);
   const auto before = c.field(1, 32, &Tomapaneli::vasen);

@@ -26,7 +26,7 @@ QRect design(int x, int y, int w, int h, double s) {
 
 TEST(ChoiceWindow, ControlsByNameWithTheirDesignBounds) {
   ChoiceRig rig;
-  TForm1& f = *rig.form;
+  ChoiceWindow& f = *rig.form;
   EXPECT_EQ(f.windowTitle(), "TAKTOVI 1, DEMO");
   EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_TRUE(f.windowState() & Qt::WindowMaximized);
@@ -186,6 +186,8 @@ TEST(ChoiceWindow, ScalingOnFourByThreeScreens) {
     EXPECT_EQ(rig.get("Panel1")->geometry(), design(20, 313, 761, 231, s)) << width;
     EXPECT_EQ(rig.get("ypi1")->size(), design(0, 0, 51, 21, s).size()) << width;
     EXPECT_EQ(rig.form->font().pixelSize(), static_cast<int>(std::nearbyint(13 * s)));
+    EXPECT_EQ(rig.get("label1")->font().pixelSize(),
+              static_cast<int>(std::nearbyint(24 * s)));  // fits unshrunk
   }
   ChoiceRig r640({640, 480});
   const ChoiceLadder& l640 = view(r640).ladder();

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <QMenu>
 
-#include "platform/services.h"
+#include "kit/services.h"
 
 using namespace taktovi;
 

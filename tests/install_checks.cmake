@@ -24,8 +24,6 @@ endfunction()
 taktovi_install_test(install_tests install_test.cpp test_main.cpp)
 target_link_libraries(install_tests PRIVATE Qt6::Svg Qt6::Gui)
 
-# One program per window: both windows are called TForm1.
-taktovi_install_test(installed_choice_tests installed_choice_test.cpp qt_test_main.cpp)
-target_link_libraries(installed_choice_tests PRIVATE taktovi_choice Qt6::Test)
-taktovi_install_test(installed_timing_tests installed_timing_test.cpp qt_test_main.cpp)
-target_link_libraries(installed_timing_tests PRIVATE taktovi_timing Qt6::Test)
+# Both installed programs' windows, in one test program.
+taktovi_install_test(installed_program_tests installed_choice_test.cpp installed_timing_test.cpp qt_test_main.cpp)
+target_link_libraries(installed_program_tests PRIVATE taktovi_choice taktovi_timing Qt6::Test)

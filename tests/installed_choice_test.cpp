@@ -16,12 +16,12 @@ TEST(InstalledChoiceTrainer, StartsFromItsLink) {
 }
 
 TEST(InstalledChoiceTrainer, EntersWavModeWithEachInstalledSample) {
-  InstalledRig<TForm1> rig;
+  InstalledRig<ChoiceWindow> rig;
   ChoiceTestView v{*rig.form};
   expectWavModeWithEachSample(rig, kChecks, v.sound());
 }
 
 TEST(InstalledChoiceTrainer, SwitchStartsTheInstalledTimingTrainer) {
-  InstalledRig<TForm1> rig;
+  InstalledRig<ChoiceWindow> rig;
   expectSwitchStartsTheInstalledSibling(rig, kChecks);
 }

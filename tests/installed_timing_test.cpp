@@ -15,12 +15,12 @@ TEST(InstalledTimingTrainer, StartsFromItsLink) {
 }
 
 TEST(InstalledTimingTrainer, EntersWavModeWithEachInstalledSample) {
-  InstalledRig<TForm1> rig;
+  InstalledRig<TimingWindow> rig;
   TimingTestView v{*rig.form};
   expectWavModeWithEachSample(rig, kChecks, v.sound());
 }
 
 TEST(InstalledTimingTrainer, SwitchStartsTheInstalledChoiceTrainer) {
-  InstalledRig<TForm1> rig;
+  InstalledRig<TimingWindow> rig;
   expectSwitchStartsTheInstalledSibling(rig, kChecks);
 }

@@ -4,10 +4,10 @@
 
 #include <cmath>
 
-#include "platform/engine_mixer.h"
-#include "platform/system_midi_out.h"
+#include "audio/engine_mixer.h"
+#include "audio/system_midi_out.h"
+#include "sound/program_plan.h"
 #include "sound/sound_output.h"
-#include "sound/synth_plan.h"
 #include "support/offline_run.h"
 
 using namespace taktovi;
@@ -59,24 +59,24 @@ class InstrumentSynth : public ::testing::Test {
 
 TEST_F(InstrumentSynth, EachInstrumentSoundsAtOnceWithNothingReadAfterStart) {
   ASSERT_EQ(sound_.midilaite(), 0u);  // the built-in synthesizer
-  const uint64_t loaded = engine_.soundfontAccess().all;
+  const uint64_t loaded = engine_.stats().soundfontReads;
   ASSERT_GT(loaded, 0u);
   for (const Instrument& i : kInstruments) {
-    sound_.chooseInstrument(i);
+    sound_.selectInstrument(i);
     for (int32_t level : kMidiPitches) EXPECT_GT(peak(play(level)), 0.05f) << i.caption << " " << level;
   }
   sound_.soundTestPress();
   run_.runUntil(clock_.nowNs() + 300'000'000);
   sound_.soundTestRelease();
   engine_.waitForSynth();
-  EXPECT_EQ(engine_.soundfontAccess().all, loaded);
-  EXPECT_EQ(engine_.soundfontAccess().onRenderThread, 0u);
+  EXPECT_EQ(engine_.stats().soundfontReads, loaded);
+  EXPECT_EQ(engine_.stats().soundfontReadsOnRenderThread, 0u);
 }
 
 TEST_F(InstrumentSynth, LoudestCatalogueToneAtFullVolumePeaksNearMinus3dB) {
   float loudest = 0;
   for (const Instrument& i : kInstruments) {
-    sound_.chooseInstrument(i);
+    sound_.selectInstrument(i);
     loudest = std::max(loudest, peak(play(1)));  // the strong tone
   }
   // The start-up set channel volume 127: the calibration plays at that volume too.

@@ -55,7 +55,7 @@ struct Loop {
   RecordingMidiOut midi{{{"Synth"}}, &clock};
   RecordingMixer mixer;
   SoundOutput sound{{{}, midi, mixer, clock, "/nonexistent/", nullptr}};
-  TimingSettings settings;
+  TempoSettings settings;
   std::vector<std::unique_ptr<Tomapaneli>> owned;
   RectanglePool pool;
   PlaybackHooks hooks;

@@ -1,4 +1,4 @@
-#include "platform/quit_signals.h"
+#include "kit/quit_signals.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <vector>
 
-#include "platform/audio_engine.h"
+#include "audio/audio_engine.h"
 
 using namespace taktovi;
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "platform/services.h"
+#include "kit/services.h"
 #include "support/wav_builder.h"
 
 using namespace taktovi;

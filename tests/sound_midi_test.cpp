@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <set>
 
+#include "sound/program_plan.h"
 #include "sound/sound_output.h"
-#include "sound/synth_plan.h"
 #include "support/recording_midi_out.h"
 #include "support/recording_mixer.h"
 #include "support/wav_builder.h"
@@ -19,8 +19,8 @@ namespace {
 constexpr SoundProfile kChoice{false, false};
 constexpr SoundProfile kTiming{true, true};
 
-struct Rig {
-  explicit Rig(SoundProfile p = kChoice, std::vector<FakeDevice> devices = {{"Synth A"}})
+struct MidiRig {
+  explicit MidiRig(SoundProfile p = kChoice, std::vector<FakeDevice> devices = {{"Synth A"}})
       : midi(std::move(devices)), sound({p, midi, mixer, clock, dir.path().string() + "/", nullptr}) {}
   // WAV mode with a short piano sample.
   void enterWavMode() {
@@ -38,7 +38,7 @@ struct Rig {
 
 TEST(SoundMidi, StartUpSequenceOfEachProgram) {
   for (SoundProfile p : {kChoice, kTiming}) {
-    Rig r(p, {{"Port", MOD_MIDIPORT}, {"Synth B", MOD_SWSYNTH}});
+    MidiRig r(p, {{"Port", MOD_MIDIPORT}, {"Synth B", MOD_SWSYNTH}});
     r.sound.startUp();
     const HMIDIOUT h = 101;  // the fake's handle for device 1
     std::vector<MidiCall> want = {
@@ -59,7 +59,7 @@ TEST(SoundMidi, StartUpSequenceOfEachProgram) {
 }
 
 TEST(SoundMidi, PatchCachingMarksSevenProgramsWith86Not88) {
-  Rig r;
+  MidiRig r;
   r.sound.startUp();
   std::vector<uint16_t> want(128, 0);
   for (int p : {0, 12, 56, 71, 80, 86, 107}) want[p] = 1;
@@ -68,19 +68,19 @@ TEST(SoundMidi, PatchCachingMarksSevenProgramsWith86Not88) {
 }
 
 TEST(SoundMidi, DefaultDeviceIsTheFirstThatIsNoPort) {
-  Rig a(kChoice,
-        {{"P1", MOD_MIDIPORT}, {"Unreadable", MOD_SWSYNTH, false}, {"S", MOD_SYNTH}, {"T", MOD_SWSYNTH}});
+  MidiRig a(kChoice,
+            {{"P1", MOD_MIDIPORT}, {"Unreadable", MOD_SWSYNTH, false}, {"S", MOD_SYNTH}, {"T", MOD_SWSYNTH}});
   a.sound.HaeOletuslaite();
   EXPECT_EQ(a.sound.midilaite(), 2u);
 
   // Every device an external port: the default stays device 0 (a port), which opens.
-  Rig b(kChoice, {{"P1", MOD_MIDIPORT}, {"P2", MOD_MIDIPORT}});
+  MidiRig b(kChoice, {{"P1", MOD_MIDIPORT}, {"P2", MOD_MIDIPORT}});
   b.sound.startUp();
   EXPECT_EQ(b.sound.midilaite(), 0u);
   EXPECT_EQ(b.sound.midilaitteen_nimi(), "P1");
 
   // No device at all: 0 stays, the open fails and every message goes to a dead handle.
-  Rig c(kChoice, {});
+  MidiRig c(kChoice, {});
   c.sound.startUp();
   c.sound.finishCreation();
   EXPECT_EQ(c.sound.midilaite(), 0u);
@@ -98,7 +98,7 @@ TEST(SoundMidi, DefaultDeviceIsTheFirstThatIsNoPort) {
 }
 
 TEST(SoundMidi, PackedWordsForEveryToneValue) {
-  Rig r;
+  MidiRig r;
   r.sound.startUp();
   r.sound.finishCreation();
   r.midi.calls.clear();
@@ -116,7 +116,7 @@ TEST(SoundMidi, PackedWordsForEveryToneValue) {
 }
 
 TEST(SoundMidi, ProgramChangeSendsOnlyTheLowByte) {
-  Rig r;
+  MidiRig r;
   r.sound.startUp();
   r.midi.calls.clear();
   r.sound.valitse_soitin(88);
@@ -125,7 +125,7 @@ TEST(SoundMidi, ProgramChangeSendsOnlyTheLowByte) {
 }
 
 TEST(SoundMidi, PitchTablePerMode) {
-  Rig r;
+  MidiRig r;
   r.sound.finishCreation();
   EXPECT_EQ(r.sound.korkeudet(), (std::array<int32_t, 10>{0, 50, 52, 54, 56, 58, 60, 1, 2, 0}));
   r.enterWavMode();
@@ -136,7 +136,7 @@ TEST(SoundMidi, PitchTablePerMode) {
 
 TEST(SoundMidi, ToneEndPerProgramAndMode) {
   for (SoundProfile p : {kChoice, kTiming}) {
-    Rig r(p);
+    MidiRig r(p);
     r.sound.startUp();
     r.sound.finishCreation();
     r.midi.calls.clear();
@@ -145,7 +145,7 @@ TEST(SoundMidi, ToneEndPerProgramAndMode) {
     // WAV mode without a buffer (the sample of the instrument chosen in it is missing):
     // program 1 sends nothing, program 2 still ends MIDI notes.
     r.enterWavMode();
-    EXPECT_ANY_THROW(r.sound.chooseInstrument(kInstruments[6]));
+    EXPECT_ANY_THROW(r.sound.selectInstrument(kInstruments[6]));
     EXPECT_FALSE(r.sound.hasSampleBuffer());
     r.midi.calls.clear();
     r.sound.lopeta_savel();
@@ -164,18 +164,17 @@ TEST(SoundMidi, InstrumentTableAndMidiModeHandlers) {
   const int programs[] = {0, 12, 56, 71, 88, 80, 107};
   const char* files[] = {"piano.wav",     "marimba.wav", "trumpet.wav", "clarinet.wav",
                          "solosynth.wav", "square.wav",  "koto.wav"};
-  Rig r;
+  MidiRig r;
   r.sound.startUp();
   r.sound.finishCreation();
   for (size_t i = 0; i < kInstruments.size(); ++i) {
     const Instrument& in = kInstruments[i];
     EXPECT_STREQ(in.caption, captions[i]);
     EXPECT_STREQ(in.item, items[i]);
-    EXPECT_EQ(std::string(in.handler), std::string(items[i]) + "Click");
     EXPECT_EQ(in.program, programs[i]);
     EXPECT_STREQ(in.file, files[i]);
     r.midi.calls.clear();
-    r.sound.chooseInstrument(in);
+    r.sound.selectInstrument(in);
     EXPECT_EQ(r.sound.soitintiedosto(), files[i]);
     EXPECT_EQ(r.midi.messages(), std::vector<uint32_t>{0x007F00C0u + 256u * programs[i]});
   }
@@ -183,7 +182,7 @@ TEST(SoundMidi, InstrumentTableAndMidiModeHandlers) {
 }
 
 TEST(SoundMidi, SoundTestInMidiMode) {
-  Rig r;
+  MidiRig r;
   r.sound.startUp();
   r.sound.finishCreation();
   r.midi.calls.clear();
@@ -193,7 +192,7 @@ TEST(SoundMidi, SoundTestInMidiMode) {
 }
 
 TEST(SoundMidi, CloseClosesTheHandle) {
-  Rig r;
+  MidiRig r;
   r.sound.startUp();
   r.midi.calls.clear();
   r.sound.sulje_midi();
@@ -201,10 +200,10 @@ TEST(SoundMidi, CloseClosesTheHandle) {
 }
 
 TEST(SoundMidi, SynthPlanHoldsExactlyThePresetsUsedAndCoversEveryToneSent) {
-  Rig r;
+  MidiRig r;
   r.sound.startUp();
   r.sound.finishCreation();
-  for (const Instrument& i : kInstruments) r.sound.chooseInstrument(i);
+  for (const Instrument& i : kInstruments) r.sound.selectInstrument(i);
   for (size_t e = 1; e < r.sound.korkeudet().size(); ++e) r.sound.aloita_savel(r.sound.korkeudet()[e]);
   r.sound.soundTestPress();
   const SynthPlan plan = builtinSynthPlan();

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <random>
 
-#include "platform/timeline.h"
+#include "audio/timeline.h"
 
 using namespace taktovi;
 

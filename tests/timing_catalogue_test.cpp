@@ -11,8 +11,8 @@ using namespace taktovi::test;
 namespace {
 
 // A pool of 30 rectangles and what a build reads, without a window.
-struct Catalogue {
-  explicit Catalogue(int width = 800) : ladder(makeTimingLadder(width)) {
+struct TimingTaskPool {
+  explicit TimingTaskPool(int width = 800) : ladder(makeTimingLadder(width)) {
     for (int i = 0; i < kTimingPool; ++i) {
       owned.push_back(std::make_unique<Tomapaneli>());
       pool.add(owned.back().get());
@@ -40,12 +40,13 @@ TEST(TimingCatalogue, LaddersAtTwoScreenWidths) {
   EXPECT_EQ(l800.y_askel, (std::array<int32_t, 4>{232, 192, 152, 112}));
   const TimingLadder l1024 = makeTimingLadder(1024);
   EXPECT_DOUBLE_EQ(l1024.skaala, 1.28);
-  EXPECT_EQ(std::vector<int32_t>(l1024.x_askel.begin(), l1024.x_askel.begin() + 3), (std::vector<int32_t>{41, 92, 143}));
+  EXPECT_EQ(std::vector<int32_t>(l1024.x_askel.begin(), l1024.x_askel.begin() + 3),
+            (std::vector<int32_t>{41, 92, 143}));
   EXPECT_EQ(l1024.y_askel, (std::array<int32_t, 4>{297, 246, 195, 143}));
 }
 
 TEST(TimingCatalogue, Task4At800And1024) {
-  Catalogue a(800);
+  TimingTaskPool a(800);
   a.build(4);  // 2 2h 2h 2 2
   EXPECT_EQ(a.field(5, &Tomapaneli::vasen), (std::vector<int32_t>{32, 112, 152, 192, 272}));
   EXPECT_EQ(a.field(5, &Tomapaneli::yla), std::vector<int32_t>(5, 192));
@@ -54,14 +55,14 @@ TEST(TimingCatalogue, Task4At800And1024) {
   const double kesto[] = {1000, 500, 500, 1000, 1000};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(a.pool[i + 1]->kesto, kesto[i]) << i;
   EXPECT_EQ(a.pool[6]->vasen, 0);
-  Catalogue b(1024);
+  TimingTaskPool b(1024);
   b.build(4);
   EXPECT_EQ(b.field(5, &Tomapaneli::vasen), (std::vector<int32_t>{41, 143, 195, 246, 348}));
   EXPECT_EQ(b.pool[1]->yla, 246);
 }
 
 TEST(TimingCatalogue, RowsFollowTheLevelsNotTheOrder) {
-  Catalogue c;
+  TimingTaskPool c;
   c.build(27);  // 6 5 4 3: falling from left to right
   EXPECT_EQ(c.field(4, &Tomapaneli::yla), (std::vector<int32_t>{112, 152, 192, 232}));
   c.build(23);  // 3 4 5
@@ -82,7 +83,7 @@ TEST(TimingCatalogue, RowsFollowTheLevelsNotTheOrder) {
 }
 
 TEST(TimingCatalogue, LongestTaskThenAShortOneAndNumbersOutside) {
-  Catalogue c;
+  TimingTaskPool c;
   c.build(17);  // 11 elements
   EXPECT_GT(c.pool[11]->vasen, 0);
   EXPECT_EQ(c.pool[12]->vasen, 0);

@@ -25,7 +25,7 @@ struct Round {
   }
   // A round of task `task` started by `key` at `ms`.
   void startAt(double ms, int task = 0, int key = Qt::Key_Space) {
-    rig.chooser.values.push_back(task);
+    rig.draws.values.push_back(task);
     typeAt(rig, ms, key);
   }
   void spaceAt(double ms) { typeAt(rig, ms, Qt::Key_Space); }
@@ -70,7 +70,7 @@ TEST(TimingRound, PressAt710MsIntoTheSecondToLastSlotIsRight) {
   EXPECT_TRUE(r.rig.get("BitBtn2")->isEnabled());
   EXPECT_EQ(QApplication::focusWidget(), r.rig.form.get());
   EXPECT_FALSE(r.v.round().uusinta);
-  EXPECT_EQ(r.rig.chooser.asked, std::vector<int>{56});
+  EXPECT_EQ(r.rig.draws.asked, std::vector<int>{56});
 }
 
 TEST(TimingRound, PressAt690MsIsWrongAndTheTaskIsRepeatedWithHighlighting) {
@@ -89,7 +89,7 @@ TEST(TimingRound, PressAt690MsIsWrongAndTheTaskIsRepeatedWithHighlighting) {
     EXPECT_EQ(s.rig.slot(2)->colour(), colours::navy);
   });
   s.rig.pump.runUntil(19000);
-  EXPECT_EQ(s.rig.chooser.asked.size(), 1u);
+  EXPECT_EQ(s.rig.draws.asked.size(), 1u);
   EXPECT_EQ(s.rig.tones(10000).size(), 3u);
   for (int i = 1; i <= 3; ++i) EXPECT_EQ(s.rig.slot(i)->colour(), colours::yellow) << i;
   // A repeat changes no count, whatever its answer; the next round draws anew.
@@ -158,7 +158,7 @@ TEST(TimingRound, RightAnswerInTheRepeatBrightensOnly) {
   Round r;
   r.v.score() = {1, 7};
   r.startAt(0);
-  r.rig.pump.runUntil(9000);  // no press: wrong
+  r.rig.pump.runUntil(9000);       // no press: wrong
   EXPECT_EQ(r.percent(), "12 %");  // 1 of 8, halves to even
   r.startAt(10000);
   r.spaceAt(10000 + kSlot2 + 710);
@@ -225,12 +225,12 @@ TEST(TimingRound, StartKeysAndTheHeldSpaceBar) {
     typeAt(r.rig, 500, Qt::Key_Space);  // in the wait: deferred, then an answer in slot 1
     typeAt(r.rig, 3500, Qt::Key_Return);
     r.rig.pump.runUntil(9000);
-    EXPECT_EQ(r.rig.chooser.asked.size(), 1u) << key;
+    EXPECT_EQ(r.rig.draws.asked.size(), 1u) << key;
     EXPECT_EQ(r.rig.tones().size(), 3u) << key;
   }
   // The green arrow starts a round too.
   Round arrow;
-  arrow.rig.chooser.values.push_back(0);
+  arrow.rig.draws.values.push_back(0);
   arrow.rig.clickAt(0, arrow.rig.get("BitBtn2"));
   arrow.rig.pump.runUntil(9000);
   EXPECT_EQ(arrow.rig.tones().size(), 3u);
@@ -246,7 +246,15 @@ TEST(TimingRound, StartKeysAndTheHeldSpaceBar) {
   held.rig.pump.runUntil(9000);
   EXPECT_EQ(held.smileys(), 0u);
   EXPECT_TRUE(held.v.round().uusinta);
-  EXPECT_EQ(held.rig.chooser.asked.size(), 1u);
+  EXPECT_EQ(held.rig.draws.asked.size(), 1u);
+  // A button with the focus keeps the space bar: it presses the sound panel's MIDI button.
+  Round panel;
+  panel.rig.action("NI1")->trigger();
+  panel.rig.get("Button8")->setFocus();
+  typeAt(panel.rig, 0, Qt::Key_Space);
+  panel.rig.pump.runUntil(5000);
+  EXPECT_TRUE(panel.rig.tones().empty());
+  EXPECT_EQ(panel.rig.get<QLineEdit>("Edit3")->text(), "MIDI MODE");
 }
 
 TEST(TimingRound, PressesAreJudgedAgainstTheTonesAsHeard) {

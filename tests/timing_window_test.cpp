@@ -16,7 +16,7 @@ using namespace taktovi::test;
 
 TEST(TimingWindow, ControlsByNameWithTheirDesignBounds) {
   TimingRig rig;
-  TForm1& f = *rig.form;
+  TimingWindow& f = *rig.form;
   EXPECT_EQ(f.windowTitle(), "TAKTOVI 2 DEMO");
   EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_TRUE(f.windowState() & Qt::WindowMaximized);
@@ -25,20 +25,20 @@ TEST(TimingWindow, ControlsByNameWithTheirDesignBounds) {
     const char* parent;
     QRect bounds;
   } controls[] = {
-      {"pi1", "design", {32, 232, 65, 25}},          {"Panel13", "design", {16, 311, 766, 231}},
-      {"GroupBox1", "Panel13", {20, 10, 281, 81}},   {"Panel1", "GroupBox1", {10, 20, 51, 51}},
-      {"Panel2", "GroupBox1", {80, 20, 51, 51}},     {"Panel3", "GroupBox1", {150, 20, 51, 51}},
-      {"Panel4", "GroupBox1", {220, 20, 51, 51}},    {"GroupBox2", "Panel13", {20, 96, 281, 115}},
-      {"Image1", "GroupBox2", {23, 20, 62, 39}},     {"Image2", "GroupBox2", {183, 16, 75, 46}},
+      {"pi1", "design", {32, 232, 65, 25}},           {"Panel13", "design", {16, 311, 766, 231}},
+      {"GroupBox1", "Panel13", {20, 10, 281, 81}},    {"Panel1", "GroupBox1", {10, 20, 51, 51}},
+      {"Panel2", "GroupBox1", {80, 20, 51, 51}},      {"Panel3", "GroupBox1", {150, 20, 51, 51}},
+      {"Panel4", "GroupBox1", {220, 20, 51, 51}},     {"GroupBox2", "Panel13", {20, 96, 281, 115}},
+      {"Image1", "GroupBox2", {23, 20, 62, 39}},      {"Image2", "GroupBox2", {183, 16, 75, 46}},
       {"ScrollBar1", "GroupBox2", {20, 70, 241, 31}}, {"GroupBox3", "Panel13", {312, 10, 209, 201}},
       {"PaintBox1", "GroupBox3", {16, 19, 180, 168}}, {"GroupBox4", "Panel13", {534, 115, 206, 96}},
-      {"Image3", "GroupBox4", {30, 14, 153, 36}},    {"ScrollBar2", "GroupBox4", {20, 55, 167, 28}},
-      {"GroupBox5", "Panel13", {534, 10, 206, 99}},  {"Edit2", "GroupBox5", {13, 17, 89, 34}},
-      {"Edit1", "GroupBox5", {12, 59, 90, 32}},      {"BitBtn2", "GroupBox5", {113, 14, 85, 78}},
-      {"BitBtn1", "GroupBox5", {119, 43, 10, 32}},   {"Button3", "GroupBox5", {174, 25, 18, 33}},
-      {"Panel8", "GroupBox5", {116, 16, 19, 22}},    {"Panel5", "design", {236, 12, 545, 283}},
-      {"Button6", "Panel5", {447, 213, 89, 57}},     {"Panel6", "design", {280, 78, 201, 286}},
-      {"Button7", "Panel6", {101, 215, 89, 57}},     {"Panel7", "design", {16, 12, 765, 284}},
+      {"Image3", "GroupBox4", {30, 14, 153, 36}},     {"ScrollBar2", "GroupBox4", {20, 55, 167, 28}},
+      {"GroupBox5", "Panel13", {534, 10, 206, 99}},   {"Edit2", "GroupBox5", {13, 17, 89, 34}},
+      {"Edit1", "GroupBox5", {12, 59, 90, 32}},       {"BitBtn2", "GroupBox5", {113, 14, 85, 78}},
+      {"BitBtn1", "GroupBox5", {119, 43, 10, 32}},    {"Button3", "GroupBox5", {174, 25, 18, 33}},
+      {"Panel8", "GroupBox5", {116, 16, 19, 22}},     {"Panel5", "design", {236, 12, 545, 283}},
+      {"Button6", "Panel5", {447, 213, 89, 57}},      {"Panel6", "design", {280, 78, 201, 286}},
+      {"Button7", "Panel6", {101, 215, 89, 57}},      {"Panel7", "design", {16, 12, 765, 284}},
   };
   for (const auto& c : controls) {
     EXPECT_EQ(rig.get(c.name)->geometry(), c.bounds) << c.name;
@@ -52,7 +52,8 @@ TEST(TimingWindow, ControlsByNameWithTheirDesignBounds) {
   EXPECT_EQ(backgroundOf(rig.get("Panel8")), colours::lime);
   EXPECT_EQ(backgroundOf(rig.get("Panel13")), colours::silver);
   const QColor swatch[] = {colours::navy, colours::purple, colours::green, colours::orange};
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(backgroundOf(rig.get(("Panel" + std::to_string(i + 1)).c_str())), swatch[i]);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_EQ(backgroundOf(rig.get(("Panel" + std::to_string(i + 1)).c_str())), swatch[i]);
   EXPECT_EQ(rig.get<QLabel>("Label1")->text(), "TAKTOVI 2");
   EXPECT_EQ(rig.get<QLabel>("Label9")->text(), "Version 2.2, Demo");
   EXPECT_EQ(rig.get<QPushButton>("Button7")->text(), "OK");
@@ -116,7 +117,8 @@ TEST(TimingWindow, MenusHelpTextsAndTheirPanel) {
   const auto& order = rig.get("design")->children();
   EXPECT_GT(order.indexOf(help), order.indexOf(rig.get("Panel6")));
   QTest::mouseClick(rig.get("Button6"), Qt::LeftButton);
-  for (const char* hidden : {"Panel5", "Memo1", "Memo3", "Memo4"}) EXPECT_TRUE(rig.get(hidden)->isHidden()) << hidden;
+  for (const char* hidden : {"Panel5", "Memo1", "Memo3", "Memo4"})
+    EXPECT_TRUE(rig.get(hidden)->isHidden()) << hidden;
   QTest::mouseClick(rig.get("Button7"), Qt::LeftButton);
   EXPECT_TRUE(rig.get("Panel6")->isHidden());
 }
@@ -126,7 +128,8 @@ TEST(TimingWindow, SoundOfProgram2) {
   // Start-up: controller 7 on channel 1, then on channel 0.
   const auto words = rig.midi.messages();
   ASSERT_GE(words.size(), 2u);
-  EXPECT_EQ(std::vector<uint32_t>(words.end() - 2, words.end()), (std::vector<uint32_t>{0x007F07B1, 0x007F07B0}));
+  EXPECT_EQ(std::vector<uint32_t>(words.end() - 2, words.end()),
+            (std::vector<uint32_t>{0x007F07B1, 0x007F07B0}));
   // The panel in program 2's places and names, brought to the front.
   rig.action("NI1")->trigger();
   QWidget* panel = rig.get("Panel7");
@@ -170,8 +173,10 @@ TEST(TimingWindow, WideScreensKeepTheStripAndTheArrowOnScreen) {
     const int width = std::min(screen.width(), static_cast<int>(std::nearbyint(screen.height() * 4.0 / 3)));
     EXPECT_DOUBLE_EQ(view(rig).ladder().skaala, width * 0.00125);
     QWidget* area = rig.get("design");
-    const QRect arrow = rig.get("BitBtn2")->geometry().translated(rig.get("GroupBox5")->pos()).translated(
-        rig.get("Panel13")->pos() + area->pos());
+    const QRect arrow = rig.get("BitBtn2")
+                            ->geometry()
+                            .translated(rig.get("GroupBox5")->pos())
+                            .translated(rig.get("Panel13")->pos() + area->pos());
     EXPECT_LE(arrow.bottom() + rig.form->menuBar()->sizeHint().height(), screen.height()) << screen.width();
     EXPECT_LE(arrow.right(), screen.width());
   }

@@ -10,7 +10,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "platform/form.h"
+#include "kit/form.h"
 #include "trainer/pattern.h"
 #include "trainer/score.h"
 

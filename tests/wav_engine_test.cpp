@@ -4,7 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "platform/engine_mixer.h"
+#include "audio/engine_mixer.h"
 #include "sound/edirectx.h"
 #include "sound/sound_output.h"
 #include "support/offline_run.h"
@@ -97,7 +97,7 @@ TEST_F(WavEngine, ToneBeginsAtItsFrameAtItsPitchAndLevel) {
   const int64_t on = run_->expectedFrame(t2);
   EXPECT_NEAR(frequency(on + 2400, on + 26400), 441.0 * 26200 / 44100, 0.5);
   EXPECT_NEAR(20 * std::log10(run_->peak(on + 2400, on + 26400) / 0.5), -5.0, 0.1);
-  EXPECT_EQ(engine_->lateCommands(), 0u);
+  EXPECT_EQ(engine_->stats().lateCommands, 0u);
 }
 
 TEST_F(WavEngine, StrongAndWeakTonesPlayAt34600) {
@@ -203,7 +203,8 @@ TEST_F(WavEngine, BadSamplesGiveAClearErrorNeverACrash) {
        riff("WAVE", {chunk("fmt ", fmtPayload(1, 6, 44100, 16)), chunk("data", Bytes(1200, 0))}),
        "IHR FORMAT WIRD NICHT UNTERSTÜTZT.", unsupported},
       {"no data bytes", riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", {})}),
-       "SIE ENTHÄLT KEINE KLANGDATEN.", "\r\rOne or more of the parameters passed to the function are incorrect.\r\r"},
+       "SIE ENTHÄLT KEINE KLANGDATEN.",
+       "\r\rOne or more of the parameters passed to the function are incorrect.\r\r"},
       {"declares more",
        riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", data, 0xFFFFFF00u)}),
        "SIE IST KEINE WAVE-DATEI.", assertion},
@@ -213,12 +214,13 @@ TEST_F(WavEngine, BadSamplesGiveAClearErrorNeverACrash) {
   const std::string path = dir_.path().string() + "/koto.wav";
   for (const Case& c : cases) {
     dir_.write("koto.wav", c.file);
-    sound_->chooseInstrument(kInstruments[6]);  // in MIDI mode: names the sample only
+    sound_->selectInstrument(kInstruments[6]);  // in MIDI mode: names the sample only
     try {
       sound_->LuoDirectsound();
       ADD_FAILURE() << c.what << ": no error";
     } catch (const std::runtime_error& e) {
-      EXPECT_EQ(e.what(), "DIE KLANGDATEI \"" + path + "\" KANN NICHT BENUTZT WERDEN: " + c.why + c.tail) << c.what;
+      EXPECT_EQ(e.what(), "DIE KLANGDATEI \"" + path + "\" KANN NICHT BENUTZT WERDEN: " + c.why + c.tail)
+          << c.what;
       EXPECT_EQ(dynamic_cast<const AssertionError*>(&e) != nullptr, c.tail == assertion) << c.what;
     }
     EXPECT_TRUE(sound_->midi_tila()) << c.what;

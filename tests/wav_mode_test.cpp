@@ -91,15 +91,16 @@ TEST_F(WavMode, BuildsTheLoopingBufferInOrder) {
 }
 
 TEST_F(WavMode, MissingSampleIsAnAssertionThatChangesNothing) {
-  sound_->chooseInstrument(instrumentOf("trumpet.wav"));
+  sound_->selectInstrument(instrumentOf("trumpet.wav"));
   try {
     sound_->LuoDirectsound();
     FAIL() << "no error";
   } catch (const AssertionError& e) {
     // Which file and why, in German, before the assertion's own text.
-    EXPECT_EQ(std::string(e.what()), "DIE KLANGDATEI \"" + dir_.path().string() +
-                                         "/trumpet.wav\" KANN NICHT BENUTZT WERDEN: SIE WURDE NICHT GEFUNDEN.\r\r"
-                                         "Assertion failure");
+    EXPECT_EQ(std::string(e.what()),
+              "DIE KLANGDATEI \"" + dir_.path().string() +
+                  "/trumpet.wav\" KANN NICHT BENUTZT WERDEN: SIE WURDE NICHT GEFUNDEN.\r\r"
+                  "Assertion failure");
   }
   expectUnchanged(true);
   EXPECT_TRUE(sound_->hasMixer());  // the new mixer object exists
@@ -117,10 +118,11 @@ TEST_F(WavMode, BufferFailuresRaiseEDirectXAndChangeNothing) {
       FAIL() << op;
     } catch (const EDirectX& e) {
       EXPECT_EQ(e.code(), code);
-      const std::string about = code == DSERR_BADFORMAT ? "DIE KLANGDATEI \"" + dir_.path().string() +
-                                                              "/piano.wav\" KANN NICHT BENUTZT WERDEN: IHR FORMAT "
-                                                              "WIRD NICHT UNTERSTÜTZT."
-                                                        : "";
+      const std::string about = code == DSERR_BADFORMAT
+                                    ? "DIE KLANGDATEI \"" + dir_.path().string() +
+                                          "/piano.wav\" KANN NICHT BENUTZT WERDEN: IHR FORMAT "
+                                          "WIRD NICHT UNTERSTÜTZT."
+                                    : "";
       EXPECT_EQ(std::string(e.what()), about + "\r\r" + describeResult(code) + "\r\r");
     }
     expectUnchanged(true);
@@ -132,7 +134,7 @@ TEST_F(WavMode, BufferFailuresRaiseEDirectXAndChangeNothing) {
 
 TEST_F(WavMode, FailureInWavModeKeepsWavModeAndSilence) {
   sound_->LuoDirectsound();
-  EXPECT_THROW(sound_->chooseInstrument(instrumentOf("trumpet.wav")), AssertionError);
+  EXPECT_THROW(sound_->selectInstrument(instrumentOf("trumpet.wav")), AssertionError);
   expectUnchanged(false);
   // No buffer: tones and the sound test stay silent, and touch nothing.
   const size_t before = log().calls.size();
@@ -161,7 +163,7 @@ TEST_F(WavMode, SampleFilesThatAreRefusedLikeNoWave) {
   Bytes notRiff(64, 'x');
   for (const Bytes& b : {noData, overlong, notRiff}) {
     dir_.write("clarinet.wav", b);
-    sound_->chooseInstrument(instrumentOf("clarinet.wav"));
+    sound_->selectInstrument(instrumentOf("clarinet.wav"));
     EXPECT_THROW(sound_->LuoDirectsound(), AssertionError);
     expectUnchanged(true);
   }
@@ -231,7 +233,7 @@ TEST(WavModeFade, StopsAtTheTimeLimitOnASlowMachine) {
 TEST_F(WavMode, InstrumentsInWavModeLoadTheirSample) {
   sound_->LuoDirectsound();
   const size_t messages = midi_.messages().size();
-  sound_->chooseInstrument(kInstruments[6]);  // KOTO
+  sound_->selectInstrument(kInstruments[6]);  // KOTO
   EXPECT_EQ(sound_->soitintiedosto(), "koto.wav");
   EXPECT_EQ(midi_.messages().size(), messages);  // no program change in WAV mode
   EXPECT_EQ(log().calls.back(), "play 1");
@@ -289,12 +291,13 @@ TEST_F(WavMode, SamplePathsThatAreNoFilesAreRefusedAtOnce) {
   ASSERT_EQ(mkfifo((dir_.path() / "marimba.wav").c_str(), 0600), 0);
   std::filesystem::create_directory(dir_.path() / "clarinet.wav");
   for (const char* file : {"marimba.wav", "clarinet.wav"}) {
-    sound_->chooseInstrument(instrumentOf(file));
+    sound_->selectInstrument(instrumentOf(file));
     try {
       sound_->LuoDirectsound();
       ADD_FAILURE() << file;
     } catch (const AssertionError& e) {
-      EXPECT_NE(std::string(e.what()).find(std::string(file) + "\" KANN NICHT BENUTZT WERDEN: SIE KANN NICHT GELESEN WERDEN."),
+      EXPECT_NE(std::string(e.what()).find(std::string(file) +
+                                           "\" KANN NICHT BENUTZT WERDEN: SIE KANN NICHT GELESEN WERDEN."),
                 std::string::npos)
           << e.what();
     }

@@ -167,7 +167,8 @@ TEST_F(WaveReader, ReadsContinueWhereTheLastStoppedAndStopAtTheChunkEnd) {
 
 TEST_F(WaveReader, RequestLargerThanTheChunkCopiesOnlyTheChunk) {
   const Bytes data = pcm16({10, 20, 30});
-  Bytes file = riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", data), chunk("trai", Bytes(8, 0x77))});
+  Bytes file = riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", data),
+                             chunk("trai", Bytes(8, 0x77))});
   Opened o = open(file);
   ChunkInfo d;
   ASSERT_EQ(WavStartData(o.h, d, o.riff), 0u);
@@ -180,7 +181,8 @@ TEST_F(WaveReader, RequestLargerThanTheChunkCopiesOnlyTheChunk) {
 }
 
 TEST_F(WaveReader, DeclaredDataLargerThanPresentIsCorrupt) {
-  Bytes file = riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", pcm16({1, 2, 3}), 4000)});
+  Bytes file =
+      riff("WAVE", {chunk("fmt ", fmtPayload(1, 1, 44100, 16)), chunk("data", pcm16({1, 2, 3}), 4000)});
   Opened o = open(file);
   ASSERT_EQ(o.code, 0u);
   ChunkInfo d;
@@ -201,7 +203,8 @@ TEST_F(WaveReader, HugeChunkSizesNeitherWrapNorHang) {
   Bytes file = riff("WAVE", {chunk("fmt ", f, 0xFFFFFFF0u)});
   EXPECT_EQ(open(file).code, MMIOERR_CANNOTSEEK);
   // A chunk before the data claims nearly 4 GiB: the data chunk is not found.
-  Bytes file2 = riff("WAVE", {chunk("fmt ", f), chunk("big ", Bytes(4, 0), 0xFFFFFFFFu), chunk("data", Bytes(4, 0))});
+  Bytes file2 =
+      riff("WAVE", {chunk("fmt ", f), chunk("big ", Bytes(4, 0), 0xFFFFFFFFu), chunk("data", Bytes(4, 0))});
   Opened o = open(file2);
   ASSERT_EQ(o.code, 0u);
   ChunkInfo d;
@@ -223,7 +226,8 @@ TEST_F(WaveReader, NoDataChunk) {
 }
 
 TEST_F(WaveReader, EveryTruncationGivesACodeAndHoldsNothing) {
-  const Bytes whole = riff("WAVE", {chunk("fmt ", fmtPayload(0xFFFE, 1, 44100, 16, 40, 22)), chunk("data", pcm16(ramp(50)))});
+  const Bytes whole =
+      riff("WAVE", {chunk("fmt ", fmtPayload(0xFFFE, 1, 44100, 16, 40, 22)), chunk("data", pcm16(ramp(50)))});
   for (size_t n = 0; n < whole.size(); ++n) {
     Bytes cut(whole.begin(), whole.begin() + static_cast<long>(n));
     Opened o = open(cut);

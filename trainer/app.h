@@ -6,11 +6,11 @@
 #include <QScreen>
 #include <memory>
 
-#include "platform/audio_engine.h"
-#include "platform/engine_mixer.h"
-#include "platform/quit_signals.h"
-#include "platform/system_midi_out.h"
-#include "sound/synth_plan.h"
+#include "audio/audio_engine.h"
+#include "audio/engine_mixer.h"
+#include "audio/system_midi_out.h"
+#include "kit/quit_signals.h"
+#include "sound/program_plan.h"
 #include "trainer/trainer_window.h"
 
 namespace taktovi {
@@ -24,7 +24,8 @@ struct TrainerApp {
         pump(clock),
         starter(executableDirectory()),
         form(std::make_unique<Window>(TrainerDeps{midi, mixers, executableDirectory(), clock, pump, errors,
-                                                  starter, chooser, screen, [&e = engine] { return e.report(); }})) {}
+                                                  starter, draws, screen,
+                                                  [&e = engine] { return e.report(); }})) {}
   SteadyClock clock;
   AudioEngine engine;
   SystemMidiOut midi;
@@ -32,7 +33,7 @@ struct TrainerApp {
   QtEventPump pump;
   MessageBoxErrorDisplay errors;
   SiblingProgramStarter starter;
-  TimeSeededChooser chooser;
+  TimeSeededDraws draws;
   std::unique_ptr<Window> form;
 };
 

@@ -6,7 +6,7 @@
 namespace taktovi {
 
 PatternPlayer::PatternPlayer(const Clock& clock, EventPump& pump, SoundOutput& sound,
-                             const RectanglePool& pool, const TimingSettings& settings, PlaybackHooks hooks)
+                             const RectanglePool& pool, const TempoSettings& settings, PlaybackHooks hooks)
     : clock_(clock), pump_(pump), sound_(sound), pool_(pool), settings_(settings), hooks_(std::move(hooks)) {}
 
 void PatternPlayer::cue(int first) {

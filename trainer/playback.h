@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <functional>
 
+#include "kit/event_pump.h"
 #include "platform/clock.h"
-#include "platform/event_pump.h"
 #include "sound/sound_output.h"
 #include "trainer/settings.h"
 #include "trainer/tomapaneli.h"
@@ -42,7 +42,7 @@ struct PlaybackState {
 class PatternPlayer {
  public:
   PatternPlayer(const Clock& clock, EventPump& pump, SoundOutput& sound, const RectanglePool& pool,
-                const TimingSettings& settings, PlaybackHooks hooks);
+                const TempoSettings& settings, PlaybackHooks hooks);
 
   // soi := true: a round is in progress from here on (not once the program is closing).
   void hold() { s_.soi = !closing_; }
@@ -78,7 +78,7 @@ class PatternPlayer {
   EventPump& pump_;
   SoundOutput& sound_;
   const RectanglePool& pool_;
-  const TimingSettings& settings_;
+  const TempoSettings& settings_;
   PlaybackHooks hooks_;
   PlaybackState s_;
   bool closing_ = false;

@@ -21,7 +21,7 @@ inline const QColor navy{0, 0, 128}, blue{0, 0, 255}, lime{0, 255, 0}, yellow{25
 // The swatches' schemes, left to right: navy, purple, green, orange.
 const std::array<ColourScheme, 4>& colourSchemes();
 
-struct TimingSettings {
+struct TempoSettings {
   double isku = 1000;       // beat length, ms
   double puoli_isku = 500;  // half a beat
   double aanisuhde = 0.55;  // share of a slot during which its tone sounds

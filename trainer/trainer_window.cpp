@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,7 +12,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "platform/clickable.h"
+#include "kit/clickable.h"
 #include "sound/instruments.h"
 #include "trainer/display.h"
 
@@ -59,6 +58,7 @@ TrainerWindow::TrainerWindow(const WindowPlan& plan, TrainerDeps deps, PlaybackH
   setObjectName("Form1");
   setWindowTitle(plan.caption);
   setWindowFlag(Qt::WindowStaysOnTopHint);
+  setFocusPolicy(Qt::StrongFocus);  // the window holds the keyboard focus at start
   setFont(placer_.font());
   auto* client = new QWidget(this);
   client->setObjectName("client");
@@ -73,12 +73,13 @@ TrainerWindow::TrainerWindow(const WindowPlan& plan, TrainerDeps deps, PlaybackH
   taktovi::setBackground(menuBar(), colours::silver);  // its own colour, not the window's
   form_.build(resourceText(plan.form));
   template_ = form_.widget(plan.rectangleTemplate);
-  smileys_ = form_.get<SmileyArea>("PaintBox1");
+  smileys_ = form_.get<SmileyArea>(plan.smileyBox);
   points_ = form_.get<QLineEdit>(plan.pointsField);
   percent_ = form_.get<QLineEdit>(plan.percentField);
   buildPool();
   buildHelp();
-  soundPanel_ = new SoundPanel(form_.widget("Panel7"), sound_, errors_, plan.soundPanel, deps_.audio);
+  soundPanel_ =
+      new SoundPanel(form_.widget(plan.soundPanel.panel), sound_, errors_, plan.soundPanel, deps_.audio);
   connectShared();
   errors_.setParentWindow(this);
   qApp->installEventFilter(this);
@@ -94,7 +95,7 @@ void TrainerWindow::buildPool() {
     for (int i = 0; i < count; ++i) {
       auto* r = new Tomapaneli(box);
       r->setObjectName(QString("paneelit%1").arg(paneelit_.size() + 1));
-      r->setColour(colours::yellow);
+      r->setColour(plan_.rectangleColour);
       placer_.place(r, {10, 10, 51, 21});
       r->hide();
       r->lower();  // beneath the panels that open over the pattern area
@@ -104,8 +105,7 @@ void TrainerWindow::buildPool() {
 }
 
 void TrainerWindow::buildHelp() {
-  memos_ = {form_.get<QPlainTextEdit>("Memo1"), form_.get<QPlainTextEdit>("Memo3"),
-            form_.get<QPlainTextEdit>("Memo4")};
+  for (size_t i = 0; i < memos_.size(); ++i) memos_[i] = form_.get<QPlainTextEdit>(plan_.helpMemos[i]);
   memos_[0]->setPlainText(helpText(":/texts/yleisohje.txt"));
   memos_[1]->setPlainText(helpText(":/texts/asetukset.txt", plan_.memo3Lines));
   memos_[2]->setPlainText(helpText(plan_.memo4));
@@ -118,28 +118,26 @@ void TrainerWindow::connectShared() {
   };
   for (int i = 0; i < 4; ++i)
     form_.get<ClickPanel>(plan_.swatches[i])->onClick = guarded(e, [this, i] { swatchClick(i); });
-  connect(form_.get<QScrollBar>("ScrollBar1"), &QScrollBar::valueChanged, this,
+  connect(form_.get<QScrollBar>(plan_.tempoBar), &QScrollBar::valueChanged, this,
           guarded<int>(e, [this](int v) { asetukset_.tempo(v); }));
-  connect(form_.get<QScrollBar>("ScrollBar2"), &QScrollBar::valueChanged, this,
+  connect(form_.get<QScrollBar>(plan_.shareBar), &QScrollBar::valueChanged, this,
           guarded<int>(e, [this](int v) {
             asetukset_.share(v);
             preview();
           }));
-  onAction("YLEISOHJE1", [this] { showHelp(memos_[0]); });
-  onAction("SDT1", [this] { showHelp(memos_[1]); });
-  onAction("PELAAMINEN1", [this] { showHelp(memos_[2]); });
+  for (size_t i = 0; i < memos_.size(); ++i) onAction(plan_.helpItems[i], [this, i] { showHelp(memos_[i]); });
   connect(form_.get<QPushButton>(plan_.helpOk), &QPushButton::clicked, this, [this] { hideHelp(); });
   connect(form_.get<QPushButton>(plan_.aboutOk), &QPushButton::clicked, this,
-          [this] { form_.widget(plan_.aboutPanel)->hide(); });
+          [this] { hidePanel(form_.widget(plan_.aboutPanel)); });
   onAction(plan_.soundItem, [this] { soundPanel_->hae_midilaitteet(); });
-  onAction("ALOITAALUSTA1", [this] { ALOITAALUSTA1Click(); });
+  onAction(plan_.resetItem, [this] { ALOITAALUSTA1Click(); });
   onAction(plan_.exitItem, [this] { exitProgram(); });
   onAction(plan_.switchItem, [this] { switchProgram(); });
-  QMenu* instruments = form_.menu(kInstrumentMenuItem);
+  QMenu* instruments = form_.menu(plan_.instrumentMenu);
   for (const Instrument& in : kInstruments) {
     QAction* a = instruments->addAction(QString::fromUtf8(in.caption));
     a->setObjectName(in.item);
-    connect(a, &QAction::triggered, this, guarded(e, [this, &in] { sound_.chooseInstrument(in); }));
+    connect(a, &QAction::triggered, this, guarded(e, [this, &in] { sound_.selectInstrument(in); }));
   }
 }
 
@@ -157,8 +155,15 @@ void TrainerWindow::showHelp(QPlainTextEdit* memo) {
 }
 
 void TrainerWindow::hideHelp() {
-  form_.widget(plan_.helpPanel)->hide();
+  hidePanel(form_.widget(plan_.helpPanel));
   for (QPlainTextEdit* m : memos_) m->hide();
+}
+
+// A panel that closes with the focus inside gives it back to the window, which then takes the
+// keys again.
+void TrainerWindow::hidePanel(QWidget* panel) {
+  if (panel->isAncestorOf(QApplication::focusWidget())) setFocus();
+  panel->hide();
 }
 
 void TrainerWindow::exitProgram() {
@@ -172,7 +177,7 @@ void TrainerWindow::switchProgram() {
   // A program that cannot be started would leave the user with none at all: stay open.
   if (!deps_.starter.start(plan_.sibling)) {
     errors_.show(std::string(plan_.siblingTitle) + " KANN NICHT GESTARTET WERDEN.\r\rDAS PROGRAMM \"" +
-                      deps_.starter.location(plan_.sibling) + "\" FEHLT ODER IST NICHT AUSFÜHRBAR.");
+                 deps_.starter.location(plan_.sibling) + "\" FEHLT ODER IST NICHT AUSFÜHRBAR.");
     return;
   }
   player_.stop();
@@ -215,6 +220,7 @@ void TrainerWindow::finishCreation() {
   resize(deps_.screen);
   setWindowState(Qt::WindowMaximized);
   sound_.finishCreation();
+  setFocus();
 }
 
 void TrainerWindow::closeEvent(QCloseEvent* event) {
@@ -222,23 +228,16 @@ void TrainerWindow::closeEvent(QCloseEvent* event) {
   event->accept();
 }
 
+// The window takes keys before its controls only while it holds the keyboard focus itself: a
+// control with the focus keeps them (the space bar or Enter press a focused button, a text
+// field scrolls). Each key is offered once, to the widget it is delivered to.
 bool TrainerWindow::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() != QEvent::KeyPress) return false;
-  auto* target = qobject_cast<QWidget*>(watched);
-  if (target == nullptr || target->window() != this) return false;
-  // Controls that use keys themselves keep them: text fields, the device list, the menu bar
-  // while it is worked by keyboard.
-  auto usesKeys = [](QObject* w) {
-    return qobject_cast<QPlainTextEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr ||
-           qobject_cast<QMenuBar*>(w) != nullptr;
-  };
-  if (usesKeys(target)) return false;
-  for (QWidget* w = QApplication::focusWidget(); w != nullptr && w != this; w = w->parentWidget()) {
-    if (usesKeys(w)) return false;
-  }
+  QWidget* holder = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : this;
+  if (watched != holder || holder->window() != this) return false;
   const auto* key = static_cast<QKeyEvent*>(event);
   bool taken = false;
-  guarded(errors_, [&] { taken = keyPressed(target, key->key(), key->isAutoRepeat()); })();
+  guarded(errors_, [&] { taken = keyPressed(holder, key->key(), key->isAutoRepeat()); })();
   return taken;
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// What both trainers' windows do alike. A program's TForm1 derives from TrainerWindow, names
+// What both trainers' windows do alike. A program's window derives from TrainerWindow, names
 // its controls in a form description and in a WindowPlan, and adds its round.
 //
 // Built here, from the plan: the design area scaled to the screen (largest 4:3 area, centred),
@@ -7,8 +7,8 @@
 // panel, the help and about panels with the shared help texts, the smiley box, the score
 // fields, and the shared handlers: colour swatches (not while a round is in progress), tempo
 // and tone-share bars, the help items, SOUND, the instruments, RESET, EXIT, the switch to the
-// other program, and closing by the frame. The start keys reach the program's keyPressed
-// whatever control has the focus, unless a text field, the device list or the menu bar uses them.
+// other program, and closing by the frame. Keys reach the program's keyPressed while the window
+// itself, or a control the program names, holds the keyboard focus.
 
 #include <QMainWindow>
 #include <array>
@@ -17,9 +17,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/event_pump.h"
-#include "platform/form.h"
-#include "platform/services.h"
+#include "kit/event_pump.h"
+#include "kit/form.h"
+#include "kit/services.h"
 #include "sound/sound_output.h"
 #include "sound/sound_panel.h"
 #include "trainer/playback.h"
@@ -41,13 +41,14 @@ struct TrainerDeps {
   EventPump& pump;
   ErrorDisplay& errors;
   ProgramStarter& starter;
-  Chooser& chooser;
-  QSize screen;  // the screen the window is laid out for
+  RandomDraws& draws;
+  QSize screen;                             // the screen the window is laid out for
   std::function<AudioReport()> audio = {};  // what the sound panel reports as missing
 };
 
-// A program's window as data: where its form is, and the names of the controls whose roles
-// both programs share.
+// A program's window as data: where its form is, and the names of the controls and menu
+// entries whose roles both programs share. The shared window finds every control it works
+// with by a name given here.
 struct WindowPlan {
   const char* caption;
   const char* form;   // resource of the form description
@@ -58,18 +59,28 @@ struct WindowPlan {
   SoundProfile sound;
   SoundPanelNames soundPanel;
   std::vector<std::pair<const char*, int>> pool;  // rectangles per parent control ("-": the window), in order
+  QColor rectangleColour;                         // what the rectangles are created with
   const char* rectangleTemplate;
   const char* sibling;       // the other program's executable
   const char* siblingTitle;  // and its name in messages
+  // Menu entries.
   const char* switchItem;
+  const char* resetItem;
   const char* exitItem;
+  const char* instrumentMenu;
   const char* soundItem;
+  std::array<const char*, 3> helpItems;  // "ALLGEMEINE HINWEISE", "EINSTELLUNGEN", "BEDIENUNG"
+  // Controls.
   const char* helpPanel;
+  std::array<const char*, 3> helpMemos;  // the texts of the three help items
   const char* helpOk;
   bool raiseHelp;  // the help panel comes to the front when opened
   const char* aboutPanel;
   const char* aboutOk;
   std::array<const char*, 4> swatches;
+  const char* tempoBar;
+  const char* shareBar;
+  const char* smileyBox;
   const char* pointsField;
   const char* percentField;
 };
@@ -103,8 +114,9 @@ class TrainerWindow : public QMainWindow {
 
   // The program's own part of the tone-share bar: the preview it shows.
   virtual void preview() = 0;
-  // A start or answer key for the window; true when it was taken.
-  virtual bool keyPressed(QWidget* target, int key, bool autoRepeat) = 0;
+  // A key for `holder`, the window or the control that holds the keyboard focus; true when the
+  // program took it.
+  virtual bool keyPressed(QWidget* holder, int key, bool autoRepeat) = 0;
   // RESET.
   virtual void ALOITAALUSTA1Click() { nollaa_peli(); }
 
@@ -124,7 +136,7 @@ class TrainerWindow : public QMainWindow {
   QWidget* design_;
   Form form_;
   SoundOutput sound_;
-  TimingSettings asetukset_;
+  TempoSettings asetukset_;
   ColourScheme colours_;
   Score score_;
   RectanglePool paneelit_;
@@ -143,6 +155,7 @@ class TrainerWindow : public QMainWindow {
   void swatchClick(int scheme);
   void showHelp(QPlainTextEdit* memo);
   void hideHelp();
+  void hidePanel(QWidget* panel);
   void switchProgram();
 
   QLineEdit* points_ = nullptr;

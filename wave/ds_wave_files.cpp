@@ -27,7 +27,6 @@ constexpr const char* kNoMemory = "Error allocating memory for the wave file";
 constexpr const char* kCannotRead = "Cannot read wave file";
 constexpr const char* kCorrupt = "Corrupt wave file";
 
-
 void openSteps(const char* fileName, WaveHandle& file, FormatRecord& record, ChunkInfo& riff) {
   file = RiffFile::open(fileName);
   if (!file) throw EReadError(WAV_ERR_CANNOT_OPEN, kCannotOpen);

@@ -38,7 +38,9 @@ struct WaveFormat {
 };
 inline constexpr size_t kFormatRecordBaseSize = 18;
 WaveFormat decodeFormat(const uint8_t* record);
-inline size_t formatRecordSize(const uint8_t* record) { return kFormatRecordBaseSize + decodeFormat(record).extraSize; }
+inline size_t formatRecordSize(const uint8_t* record) {
+  return kFormatRecordBaseSize + decodeFormat(record).extraSize;
+}
 
 // Raised by WavStartData when no file is open; callers may let it reach the error display.
 class AssertionError : public std::runtime_error {

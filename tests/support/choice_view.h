@@ -2,17 +2,17 @@
 // The choice trainer on the test bench, and the small view tests use to set up a state (a
 // score, a chosen task) or to read the round's flags, which no control shows.
 
-#include "choice/tform1.h"
+#include "choice/choice_window.h"
 #include "support/trainer_rig.h"
 
 namespace taktovi {
 
 struct ChoiceTestView {
-  TForm1& f;
-  const ChoiceExercise& round() const { return f.h_; }
+  ChoiceWindow& f;
+  const ChoiceRound& round() const { return f.h_; }
   const PlaybackState& playback() const { return f.player_.state(); }
   Score& score() { return f.score_; }
-  TimingSettings& settings() { return f.asetukset_; }
+  TempoSettings& settings() { return f.asetukset_; }
   const ChoiceLadder& ladder() const { return f.ladder_; }
   SoundOutput& sound() { return f.sound_; }
   // rakenna_tehtava and piirra_tehtava of a chosen task.
@@ -31,7 +31,7 @@ struct ChoiceTestView {
 };
 
 namespace test {
-using ChoiceRig = TrainerRig<TForm1>;
+using ChoiceRig = TrainerRig<ChoiceWindow>;
 inline ChoiceTestView view(ChoiceRig& rig) {
   return {*rig.form};
 }

@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "platform/services.h"
+#include "kit/services.h"
 
 int main() {
   std::string line;

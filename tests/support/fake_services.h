@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "kit/services.h"
 
 namespace taktovi::test {
 
@@ -27,7 +27,7 @@ class RecordingStarter final : public ProgramStarter {
 };
 
 // Hands out the queued values in order (each reduced into range); 0 once they run out.
-class ScriptedChooser final : public Chooser {
+class ScriptedDraws final : public RandomDraws {
  public:
   std::deque<int> values;
   std::vector<int> asked;  // the range of every draw

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/engine_mixer.h"
+#include "audio/engine_mixer.h"
 #include "sound/instruments.h"
 #include "support/fake_services.h"
 #include "support/offline_run.h"
@@ -59,7 +59,7 @@ class InstalledRig {
         starter(installedDir().string() + "/"),
         run(engine, clock) {
     form = std::make_unique<Window>(TrainerDeps{
-        midi, mixers, installedDir().string() + "/", clock, pump, errors, starter, chooser, {800, 600}});
+        midi, mixers, installedDir().string() + "/", clock, pump, errors, starter, draws, {800, 600}});
   }
   template <typename T = QWidget>
   T* get(const char* name) const {
@@ -74,7 +74,7 @@ class InstalledRig {
   EngineMixerFactory mixers;
   RecordingErrorDisplay errors;
   SiblingProgramStarter starter;
-  ScriptedChooser chooser;
+  ScriptedDraws draws;
   OfflineRun run;
   std::unique_ptr<Window> form;
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "platform/audio_engine.h"
+#include "audio/audio_engine.h"
 
 namespace taktovi::test {
 
@@ -48,7 +48,8 @@ class OfflineRun {
   }
   double rms(int64_t from, int64_t to) const {
     double s = 0;
-    for (int64_t f = from; f < to && 2 * static_cast<size_t>(f) < out.size(); ++f) s += out[2 * f] * out[2 * f];
+    for (int64_t f = from; f < to && 2 * static_cast<size_t>(f) < out.size(); ++f)
+      s += out[2 * f] * out[2 * f];
     return std::sqrt(s / std::max<int64_t>(1, to - from));
   }
   float peak(int64_t from, int64_t to) const {

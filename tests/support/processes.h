@@ -117,7 +117,8 @@ inline bool terminateAndReap(pid_t pid) {
   kill(pid, SIGTERM);
   if (waitpid(pid, &status, 0) != pid) return false;
   // The trainers end on SIGTERM as EXIT does, with status 0; other programs die of it.
-  return (WIFEXITED(status) && WEXITSTATUS(status) == 0) || (WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  return (WIFEXITED(status) && WEXITSTATUS(status) == 0) ||
+         (WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
 }
 
 }  // namespace taktovi::test

@@ -19,8 +19,8 @@ struct FakeDevice {
 };
 
 struct MidiCall {
-  std::string op;   // "open", "close", "reset", "msg", "volume", "cache", "caps", "count"
-  uint32_t a = 0;   // device id, handle or packed word
+  std::string op;  // "open", "close", "reset", "msg", "volume", "cache", "caps", "count"
+  uint32_t a = 0;  // device id, handle or packed word
   uint32_t b = 0;
   double timeMs = 0;
   bool operator==(const MidiCall& o) const { return op == o.op && a == o.a && b == o.b; }

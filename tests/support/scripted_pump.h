@@ -9,7 +9,7 @@
 #include <functional>
 #include <map>
 
-#include "platform/event_pump.h"
+#include "kit/event_pump.h"
 
 namespace taktovi::test {
 

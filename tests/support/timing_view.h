@@ -5,16 +5,16 @@
 #include <QApplication>
 
 #include "support/trainer_rig.h"
-#include "timing/tform1.h"
+#include "timing/timing_window.h"
 
 namespace taktovi {
 
 struct TimingTestView {
-  TForm1& f;
+  TimingWindow& f;
   const TimingRound& round() const { return f.h_; }
   const PlaybackState& playback() const { return f.player_.state(); }
   Score& score() { return f.score_; }
-  TimingSettings& settings() { return f.asetukset_; }
+  TempoSettings& settings() { return f.asetukset_; }
   const TimingLadder& ladder() const { return f.ladder_; }
   SoundOutput& sound() { return f.sound_; }
   void build(int task) {
@@ -26,8 +26,10 @@ struct TimingTestView {
 };
 
 namespace test {
-using TimingRig = TrainerRig<TForm1>;
-inline TimingTestView view(TimingRig& rig) { return {*rig.form}; }
+using TimingRig = TrainerRig<TimingWindow>;
+inline TimingTestView view(TimingRig& rig) {
+  return {*rig.form};
+}
 
 // The key goes where the keyboard focus is, as a real key would.
 inline void typeAt(TimingRig& rig, double ms, int key) {

@@ -45,9 +45,8 @@ class TrainerRig {
  public:
   explicit TrainerRig(QSize screen = {800, 600}, std::vector<FakeDevice> devices = {{"Synth A"}})
       : midi(std::move(devices), &clock) {
-    form = std::make_unique<Window>(
-        TrainerDeps{midi, mixer, dir.path().string() + "/", clock, pump, errors, starter, chooser, screen,
-                    [this] { return audio; }});
+    form = std::make_unique<Window>(TrainerDeps{midi, mixer, dir.path().string() + "/", clock, pump, errors,
+                                                starter, draws, screen, [this] { return audio; }});
   }
 
   // A control of the window by its name.
@@ -84,7 +83,7 @@ class TrainerRig {
   RecordingMixer mixer;
   RecordingErrorDisplay errors;
   RecordingStarter starter;
-  ScriptedChooser chooser;
+  ScriptedDraws draws;
   TempDir dir;
   std::unique_ptr<Window> form;
 };

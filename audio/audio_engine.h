@@ -1,0 +1,204 @@
+#pragma once
+// One audio output for the whole program: the built-in synthesizer plus the one WAV-mode
+// sample buffer, mixed by an SDL2 callback thread (or rendered offline for tests).
+//
+// Commands go from the UI thread to the audio thread through a lock-free queue. Each
+// carries the steady-clock time of its call; the callback applies it at the output frame
+// for that time plus one constant latency, so onsets are sample-accurate (the synthesizer:
+// to its nearest 64-frame block) and the delay does not wander.
+//
+// A full queue refuses the newest command: the call returns at once, the command is lost
+// and counted in droppedCommands(). The queue holds kQueueCapacity commands, far more than
+// the longest burst the programs send (a fade of about 5000 volume steps).
+//
+// With no sound device the engine still takes every command and stays silent.
+//
+// The built-in synthesizer holds the presets of the program's plan (Options::synthPlan);
+// builtin_synth.h tells how it loads others without reading a file on the audio thread, and
+// synth_worker.h the helper thread that does the loading.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/sample_voice.h"
+#include "audio/spsc_queue.h"
+#include "audio/timeline.h"
+#include "platform/audio_report.h"
+#include "platform/clock.h"
+#include "synth/builtin_synth.h"
+#include "synth/synth_worker.h"
+
+namespace taktovi {
+
+struct AudioCommand {
+  enum class Kind : uint8_t {
+    Midi,
+    SynthReset,
+    SynthVolume,
+    SynthPreload,
+    SamplePublish,
+    SampleRetire,
+    SamplePlay,
+    SamplePosition,
+    SampleRate,
+    SampleGain,
+  };
+  Kind kind = Kind::Midi;
+  int64_t timeNs = 0;
+  uint32_t value = 0;
+  float gain = 0;
+  const SampleBuffer* buffer = nullptr;
+};
+
+struct CallbackContext;
+
+class AudioEngine {
+ public:
+  enum class Output { Device, Offline };
+  struct Options {
+    Output output = Output::Device;
+    int rate = 48000;  // asked of the device; offline, the rate used
+    // Frames per callback. A sound server (PulseAudio, PipeWire) sizes its buffering to it
+    // (stream buffer plus device, about 43 ms at 48 kHz), which holds without dropouts on a
+    // busy two-core machine; the delay this adds is constant and in heardLatencyNs().
+    int period = 2048;
+    std::vector<std::string> soundfonts = defaultSoundfonts();
+    bool loadSynth = true;
+    SynthPlan synthPlan;  // what the synthesizer holds; empty: silent until programs are chosen
+  };
+  static constexpr size_t kQueueCapacity = 16384;
+
+  AudioEngine(const Clock& clock, Options options);
+  ~AudioEngine();
+  AudioEngine(const AudioEngine&) = delete;
+  AudioEngine& operator=(const AudioEngine&) = delete;
+
+  // --- UI thread ---
+  void midi(uint32_t packed) { send({AudioCommand::Kind::Midi, clock_.nowNs(), packed, 0, nullptr}); }
+  void synthReset() { send({AudioCommand::Kind::SynthReset, clock_.nowNs(), 0, 0, nullptr}); }
+  void synthVolume(float fraction) {
+    send({AudioCommand::Kind::SynthVolume, clock_.nowNs(), 0, fraction, nullptr});
+  }
+  // Loads a preset and keeps it (patch caching); nothing to do for the plan's presets.
+  void synthPreload(int bank, int program) {
+    send({AudioCommand::Kind::SynthPreload, clock_.nowNs(),
+          static_cast<uint32_t>(bank << 7 | (program & 0x7F)), 0, nullptr});
+  }
+
+  // The sample buffer: publish hands it to the audio thread (which plays nothing of it until
+  // told); retire takes it back, and it is freed here once the audio thread lets go.
+  // Publishing a new buffer puts the previous one out of play.
+  const SampleBuffer* publishSample(std::unique_ptr<SampleBuffer> buffer);
+  void retireSample(const SampleBuffer* buffer);
+  // The buffer last published and not retired; commands play it.
+  const SampleBuffer* currentSample() const { return current_; }
+  void samplePlay(bool looping) {
+    send({AudioCommand::Kind::SamplePlay, clock_.nowNs(), looping, 0, nullptr});
+  }
+  void samplePosition(uint32_t frame) {
+    send({AudioCommand::Kind::SamplePosition, clock_.nowNs(), frame, 0, nullptr});
+  }
+  void sampleRate(uint32_t hz) { send({AudioCommand::Kind::SampleRate, clock_.nowNs(), hz, 0, nullptr}); }
+  void sampleGain(float linear) {
+    send({AudioCommand::Kind::SampleGain, clock_.nowNs(), 0, linear, nullptr});
+  }
+
+  // True while a usable soundfont exists: from start-up on (the file is checked at once; it
+  // loads meanwhile), false only when there is none or it failed to load.
+  bool synthAvailable() const;
+  // Waits until the worker has nothing to do: the soundfont is loaded, and so is every preset
+  // the audio thread has asked for so far (tests, benchmarks).
+  void waitForSynth();
+
+  bool hasDevice() const { return device_ != 0; }
+  // Whether there is an output and a soundfont (offline rendering counts as an output).
+  AudioReport report() const { return {offline_ || device_ != 0, synthAvailable()}; }
+  bool isOffline() const { return offline_; }
+  int rate() const { return rate_; }
+  int period() const { return period_; }
+  // From a call to the output frame it acts on: the engine's own scheduling latency.
+  int64_t latencyNs() const { return latencyNs_; }
+  // From a call (a note-on, a sample command) to the moment it is heard: the scheduling
+  // latency plus what the device holds ahead of the listener (SDL's obtained buffer, which a
+  // sound server sizes its own buffering to). Offline, a rendered frame counts as heard.
+  int64_t heardLatencyNs() const { return latencyNs_ + deviceLatencyNs_; }
+
+  // What tests and benchmarks read of the engine at work. Counts run from the start; the
+  // largest wake-up error is the one since the last call.
+  struct Stats {
+    uint64_t droppedCommands = 0;  // refused by a full queue
+    uint64_t lateCommands = 0;     // applied after their frame had been rendered
+    int64_t framesRendered = 0;    // by the callback, or offline
+    // How far callbacks woke from the engine's timeline (wake-up jitter).
+    uint64_t callbacks = 0;
+    double sumSquaredErrorNs = 0;
+    double maxAbsErrorNs = 0;
+    // The built-in synthesizer: how long after the engine's start it was ready, the
+    // calibration's share, the gain for full volume; the soundfont's file operations so far,
+    // and those made on the thread that renders (by design none).
+    int64_t synthLoadNs = 0;
+    int64_t synthCalibrationNs = 0;
+    float synthFullGain = 0;
+    uint64_t soundfontReads = 0;
+    uint64_t soundfontReadsOnRenderThread = 0;
+  };
+  Stats stats() const;
+
+  // --- offline rendering (Output::Offline) ---
+  // Renders `frames` stereo frames as a callback waking at the clock's current time, or at
+  // `callbackNs`; interleaved L/R floats.
+  std::vector<float> render(int frames);
+  std::vector<float> renderAt(int64_t callbackNs, int frames);
+
+  // --- audio thread ---
+  void renderInto(float* out, int frames, int64_t callbackNs);
+
+ private:
+  void send(const AudioCommand& c);
+  void collectRetired();
+  int64_t targetFrame(int64_t timeNs) const { return timeline_.frameAt(timeNs + latencyNs_); }
+  void noteWakeUp(int64_t callbackNs);
+  void applySample(const AudioCommand& c);
+  void drainQueue();
+
+  const Clock& clock_;
+  std::unique_ptr<CallbackContext> callbackContext_;
+  bool offline_ = false;
+  uint32_t device_ = 0;
+  int rate_ = 48000;
+  int period_ = 256;
+  int64_t latencyNs_ = 0;
+  int64_t deviceLatencyNs_ = 0;
+  uint64_t dropped_ = 0;                             // UI thread only
+  std::vector<std::unique_ptr<SampleBuffer>> held_;  // published, not yet returned (UI thread)
+  const SampleBuffer* current_ = nullptr;
+
+  SpscQueue<AudioCommand> queue_{kQueueCapacity};
+  SpscQueue<const SampleBuffer*> returned_{64};
+
+  // The soundfont and its loader; no worker when there is no soundfont or nothing renders.
+  std::string soundfont_;
+  SoundfontReads reads_;
+  std::unique_ptr<SynthWorker> worker_;
+
+  // Audio thread state.
+  BuiltinSynth synth_;
+  SampleVoice voice_;
+  SpscQueue<AudioCommand> midiPending_{kQueueCapacity};
+  SpscQueue<AudioCommand> samplePending_{kQueueCapacity};
+  float synthL_[BuiltinSynth::kBlock] = {};
+  float synthR_[BuiltinSynth::kBlock] = {};
+  int synthUsed_ = BuiltinSynth::kBlock;
+  int64_t frame_ = 0;  // first frame of the next block
+  Timeline timeline_{48000};
+  std::atomic<uint64_t> late_{0};
+  std::atomic<int64_t> rendered_{0};
+  std::atomic<uint64_t> statCount_{0};
+  mutable std::atomic<double> statMaxErr_{0};  // reset by each read of the stats
+  std::atomic<double> statSumSq_{0};
+};
+
+}  // namespace taktovi

@@ -1,0 +1,49 @@
+#pragma once
+// The MIDI output service of this system. Device 0 is the built-in synthesizer (software
+// synthesizer); devices 1 and up are the sequencer's writable ports, as listed at the last
+// device count; MIDI_MAPPER (the default routing) is the built-in synthesizer as well.
+
+#include <memory>
+#include <vector>
+
+#include "audio/audio_engine.h"
+#include "audio/midi_ports.h"
+#include "platform/midi_out.h"
+
+namespace taktovi {
+
+inline constexpr const char* kBuiltinSynthName = "TAKTOVI Synthesizer";
+inline constexpr const char* kMapperName = "MIDI-Mapper (Synthesizer)";
+
+class SystemMidiOut final : public MidiOutService {
+ public:
+  SystemMidiOut(AudioEngine& engine, std::unique_ptr<MidiPorts> ports);
+
+  uint32_t midiOutGetNumDevs() override;
+  uint32_t midiOutGetDevCaps(uint32_t deviceId, MidiOutCaps& caps) override;
+  uint32_t midiOutOpen(HMIDIOUT& handle, uint32_t deviceId) override;
+  uint32_t midiOutReset(HMIDIOUT handle) override;
+  uint32_t midiOutShortMsg(HMIDIOUT handle, uint32_t packed) override;
+  uint32_t midiOutSetVolume(uint32_t deviceId, uint32_t volume) override;
+  uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches,
+                               uint32_t flags) override;
+  uint32_t midiOutClose(HMIDIOUT handle) override;
+  // The built-in synthesizer is heard the engine's latency after a message; for a sequencer
+  // port nothing is known beyond it.
+  int64_t heardLatencyNs(HMIDIOUT handle) const override;
+
+ private:
+  struct Open {
+    bool builtin = false;
+    MidiPort port;
+  };
+  const Open* find(HMIDIOUT h) const;
+  bool isBuiltin(uint32_t id) const { return id == 0 || id == MIDI_MAPPER; }
+
+  AudioEngine& engine_;
+  std::unique_ptr<MidiPorts> ports_;
+  std::vector<MidiPort> listed_;
+  std::vector<std::unique_ptr<Open>> open_;  // handle = index + 1; closed slots are null
+};
+
+}  // namespace taktovi

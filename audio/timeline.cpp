@@ -1,0 +1,45 @@
+#include "audio/timeline.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace taktovi {
+
+void Timeline::restart(int64_t wakeNs, int64_t frame) {
+  baseNs_ = wakeNs;
+  timeNs_ = 0;
+  frame_ = frame;
+  nsPerFrame_ = nominalNsPerFrame_;
+  count_ = 1;
+  lastError_ = 0;
+}
+
+void Timeline::update(int64_t wakeNs, int64_t frame) {
+  if (count_ == 0 || frame <= frame_) return restart(wakeNs, frame);
+  const double frames = static_cast<double>(frame - frame_);
+  const double predicted = timeNs_ + frames * nsPerFrame_;
+  const double error = static_cast<double>(wakeNs - baseNs_) - predicted;
+  if (std::fabs(error) > kRelockNs) return restart(wakeNs, frame);
+  ++count_;
+  // Gain falls like a running mean at first, then stays narrow; the rate term is set for
+  // a well-damped loop.
+  const double b = std::max(kNarrowestGain, 2.0 / static_cast<double>(count_ + 1));
+  const double c = 0.7 * b * b;
+  timeNs_ = predicted + b * error;
+  nsPerFrame_ += c * error / frames;
+  frame_ = frame;
+  lastError_ = error;
+  // Keep the base close so the doubles keep their precision over hours.
+  if (timeNs_ > 1e12) {
+    const auto shift = static_cast<int64_t>(timeNs_);
+    baseNs_ += shift;
+    timeNs_ -= static_cast<double>(shift);
+  }
+}
+
+int64_t Timeline::frameAt(int64_t timeNs) const {
+  const double rel = static_cast<double>(timeNs - baseNs_) - timeNs_;
+  return frame_ + std::llround(rel / nsPerFrame_);
+}
+
+}  // namespace taktovi
