@@ -79,11 +79,10 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
   }
   voice_ = SampleVoice(rate_);
   timeline_ = Timeline(rate_);
-  const int64_t periodNs = static_cast<int64_t>(period_) * 1'000'000'000 / rate_;
-  latencyNs_ = periodNs + std::max(kMinSafetyNs, periodNs / 2);
+  latencyNs_ = periodNs() + std::max(kMinSafetyNs, periodNs() / 2);
   // A sound server sizes its buffer (stream buffer plus device) to the period SDL asks for;
   // a callback's first frame leaves the device that much after the callback.
-  deviceLatencyNs_ = device_ != 0 ? periodNs : 0;
+  deviceLatencyNs_ = device_ != 0 ? periodNs() : 0;
   const bool renders = offline_ || device_ != 0;
   if (!soundfont_.empty() && renders && options.loadSynth)
     worker_ = std::make_unique<SynthWorker>(soundfont_, rate_, std::move(options.synthPlan), reads_);
@@ -217,6 +216,9 @@ void AudioEngine::applySample(const AudioCommand& c) {
       break;
     case AudioCommand::Kind::SampleRate:
       voice_.setRate(c.value);
+      break;
+    case AudioCommand::Kind::SampleFade:
+      voice_.setGain(0, SampleVoice::kFadeSeconds);
       break;
     case AudioCommand::Kind::SampleGain:
       voice_.setGain(c.gain);

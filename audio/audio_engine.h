@@ -45,6 +45,7 @@ struct AudioCommand {
     SamplePosition,
     SampleRate,
     SampleGain,
+    SampleFade,
   };
   Kind kind = Kind::Midi;
   int64_t timeNs = 0;
@@ -77,7 +78,12 @@ class AudioEngine {
   AudioEngine& operator=(const AudioEngine&) = delete;
 
   // --- UI thread ---
-  void midi(uint32_t packed) { send({AudioCommand::Kind::Midi, clock_.nowNs(), packed, 0, nullptr}); }
+  // Commands act now, or at steady-clock time `atNs` where one is given (a melody's planned
+  // tone): at the frame for that time plus latencyNs(), so a call made late, by less than
+  // scheduleMarginNs(), still sounds on time. One meant for an earlier time acts at once.
+  void midi(uint32_t packed, int64_t atNs = kNow) {
+    send({AudioCommand::Kind::Midi, stamp(atNs), packed, 0, nullptr});
+  }
   void synthReset() { send({AudioCommand::Kind::SynthReset, clock_.nowNs(), 0, 0, nullptr}); }
   void synthVolume(float fraction) {
     send({AudioCommand::Kind::SynthVolume, clock_.nowNs(), 0, fraction, nullptr});
@@ -98,13 +104,17 @@ class AudioEngine {
   void samplePlay(bool looping) {
     send({AudioCommand::Kind::SamplePlay, clock_.nowNs(), looping, 0, nullptr});
   }
-  void samplePosition(uint32_t frame) {
-    send({AudioCommand::Kind::SamplePosition, clock_.nowNs(), frame, 0, nullptr});
+  void samplePosition(uint32_t frame, int64_t atNs = kNow) {
+    send({AudioCommand::Kind::SamplePosition, stamp(atNs), frame, 0, nullptr});
   }
-  void sampleRate(uint32_t hz) { send({AudioCommand::Kind::SampleRate, clock_.nowNs(), hz, 0, nullptr}); }
-  void sampleGain(float linear) {
-    send({AudioCommand::Kind::SampleGain, clock_.nowNs(), 0, linear, nullptr});
+  void sampleRate(uint32_t hz, int64_t atNs = kNow) {
+    send({AudioCommand::Kind::SampleRate, stamp(atNs), hz, 0, nullptr});
   }
+  void sampleGain(float linear, int64_t atNs = kNow) {
+    send({AudioCommand::Kind::SampleGain, stamp(atNs), 0, linear, nullptr});
+  }
+  // The end of a tone: the sample's gain falls to silence over SampleVoice::kFadeSeconds.
+  void sampleFade(int64_t atNs = kNow) { send({AudioCommand::Kind::SampleFade, stamp(atNs), 0, 0, nullptr}); }
 
   // True while a usable soundfont exists: from start-up on (the file is checked at once; it
   // loads meanwhile), false only when there is none or it failed to load.
@@ -121,6 +131,9 @@ class AudioEngine {
   int period() const { return period_; }
   // From a call to the output frame it acts on: the engine's own scheduling latency.
   int64_t latencyNs() const { return latencyNs_; }
+  // How late a command may be given against its time and still act at that time: the part of
+  // the scheduling latency beyond one period.
+  int64_t scheduleMarginNs() const { return latencyNs_ - periodNs(); }
   // From a call (a note-on, a sample command) to the moment it is heard: the scheduling
   // latency plus what the device holds ahead of the listener (SDL's obtained buffer, which a
   // sound server sizes its own buffering to). Offline, a rendered frame counts as heard.
@@ -158,6 +171,8 @@ class AudioEngine {
 
  private:
   void send(const AudioCommand& c);
+  int64_t stamp(int64_t atNs) const { return atNs == kNow ? clock_.nowNs() : atNs; }
+  int64_t periodNs() const { return static_cast<int64_t>(period_) * 1'000'000'000 / rate_; }
   void collectRetired();
   int64_t targetFrame(int64_t timeNs) const { return timeline_.frameAt(timeNs + latencyNs_); }
   void noteWakeUp(int64_t callbackNs);

@@ -62,30 +62,39 @@ class EngineBuffer final : public SoundBuffer {
     return DS_OK;
   }
 
-  HRESULT SetCurrentPosition(uint32_t bytePosition) override {
-    if (bytePosition >= bytes_) return DSERR_INVALIDPARAM;
-    if (active()) engine_.samplePosition(bytePosition / (channels_ * bits_ / 8u));
-    return DS_OK;
-  }
-
-  HRESULT SetFrequency(uint32_t hz) override {
-    if (hz < DSBFREQUENCY_MIN || hz > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
-    rate_ = hz;
-    if (active()) engine_.sampleRate(hz);
-    return DS_OK;
-  }
-
-  HRESULT SetVolume(int32_t volume) override {
-    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
-    volume_ = volume;
-    if (active()) engine_.sampleGain(gainOf(volume));
+  HRESULT GetVolume(int32_t* volume) override {
+    if (volume == nullptr) return DSERR_INVALIDPARAM;
+    *volume = volume_;
     return DS_OK;
   }
 
   int64_t heardLatencyNs() const override { return engine_.heardLatencyNs(); }
-  HRESULT GetVolume(int32_t* volume) override {
-    if (volume == nullptr) return DSERR_INVALIDPARAM;
-    *volume = volume_;
+  int64_t scheduleMarginNs() const override { return engine_.scheduleMarginNs(); }
+
+ protected:
+  HRESULT setCurrentPosition(uint32_t bytePosition, int64_t atNs) override {
+    if (bytePosition >= bytes_) return DSERR_INVALIDPARAM;
+    if (active()) engine_.samplePosition(bytePosition / (channels_ * bits_ / 8u), atNs);
+    return DS_OK;
+  }
+
+  HRESULT setFrequency(uint32_t hz, int64_t atNs) override {
+    if (hz < DSBFREQUENCY_MIN || hz > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
+    rate_ = hz;
+    if (active()) engine_.sampleRate(hz, atNs);
+    return DS_OK;
+  }
+
+  HRESULT setVolume(int32_t volume, int64_t atNs) override {
+    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
+    volume_ = volume;
+    if (active()) engine_.sampleGain(gainOf(volume), atNs);
+    return DS_OK;
+  }
+
+  HRESULT fadeOut(int64_t atNs) override {
+    volume_ = DSBVOLUME_MIN;
+    if (active()) engine_.sampleFade(atNs);
     return DS_OK;
   }
 

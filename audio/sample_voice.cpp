@@ -27,9 +27,9 @@ void SampleVoice::setPosition(uint32_t frame) {
   pos_ = frame < buf_->frames ? frame : 0;
 }
 
-void SampleVoice::setGain(float target) {
+void SampleVoice::setGain(float target, double rampSeconds) {
   target_ = target;
-  rampLeft_ = static_cast<int>(kRampSeconds * deviceRate_);
+  rampLeft_ = static_cast<int>(rampSeconds * deviceRate_);
   if (rampLeft_ < 1) rampLeft_ = 1;
   step_ = (target_ - gain_) / static_cast<float>(rampLeft_);
 }

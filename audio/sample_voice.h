@@ -22,6 +22,8 @@ class SampleVoice {
 
   // Length of a gain ramp; a change reaches its target this long after it is applied.
   static constexpr double kRampSeconds = 0.005;
+  // Length of the fade that ends a tone.
+  static constexpr double kFadeSeconds = 0.006;
 
   void publish(const SampleBuffer* b);
   const SampleBuffer* retire();
@@ -29,7 +31,7 @@ class SampleVoice {
   void stop() { playing_ = false; }
   void setPosition(uint32_t frame);
   void setRate(uint32_t hz) { rate_ = hz; }
-  void setGain(float target);
+  void setGain(float target, double rampSeconds = kRampSeconds);
 
   // Adds `frames` stereo frames of the voice to out (interleaved L/R).
   void render(float* out, int frames);

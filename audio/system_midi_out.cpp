@@ -73,11 +73,11 @@ uint32_t SystemMidiOut::midiOutReset(HMIDIOUT h) {
   return ok ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
 }
 
-uint32_t SystemMidiOut::midiOutShortMsg(HMIDIOUT h, uint32_t packed) {
+uint32_t SystemMidiOut::shortMsg(HMIDIOUT h, uint32_t packed, int64_t atNs) {
   const Open* o = find(h);
   if (o == nullptr) return MMSYSERR_INVALHANDLE;
   if (o->builtin) {
-    engine_.midi(packed & 0x00FFFFFF);
+    engine_.midi(packed & 0x00FFFFFF, atNs);
     return MMSYSERR_NOERROR;
   }
   return ports_->send(o->port, packed) ? MMSYSERR_NOERROR : MMSYSERR_ERROR;
@@ -106,6 +106,11 @@ uint32_t SystemMidiOut::midiOutCachePatches(HMIDIOUT h, uint32_t bank, const uin
 int64_t SystemMidiOut::heardLatencyNs(HMIDIOUT h) const {
   const Open* o = find(h);
   return o != nullptr && o->builtin ? engine_.heardLatencyNs() : 0;
+}
+
+int64_t SystemMidiOut::scheduleMarginNs(HMIDIOUT h) const {
+  const Open* o = find(h);
+  return o != nullptr && o->builtin ? engine_.scheduleMarginNs() : 0;
 }
 
 uint32_t SystemMidiOut::midiOutClose(HMIDIOUT h) {

@@ -23,14 +23,17 @@ class SystemMidiOut final : public MidiOutService {
   uint32_t midiOutGetDevCaps(uint32_t deviceId, MidiOutCaps& caps) override;
   uint32_t midiOutOpen(HMIDIOUT& handle, uint32_t deviceId) override;
   uint32_t midiOutReset(HMIDIOUT handle) override;
-  uint32_t midiOutShortMsg(HMIDIOUT handle, uint32_t packed) override;
   uint32_t midiOutSetVolume(uint32_t deviceId, uint32_t volume) override;
   uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches,
                                uint32_t flags) override;
   uint32_t midiOutClose(HMIDIOUT handle) override;
-  // The built-in synthesizer is heard the engine's latency after a message; for a sequencer
-  // port nothing is known beyond it.
+  // The built-in synthesizer plays a message at its time, heard the engine's latency after
+  // it; a sequencer port sends it at once, and nothing is known of it beyond.
   int64_t heardLatencyNs(HMIDIOUT handle) const override;
+  int64_t scheduleMarginNs(HMIDIOUT handle) const override;
+
+ protected:
+  uint32_t shortMsg(HMIDIOUT handle, uint32_t packed, int64_t atNs) override;
 
  private:
   struct Open {

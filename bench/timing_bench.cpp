@@ -1,7 +1,8 @@
 // Figures of the timing trainer on the offscreen platform, with the real clock:
-//  - judging error: from the moment a key went down (posted by another thread, as the
-//    windowing system's input would arrive) to the moment the window handles it, for presses
-//    aimed a few milliseconds around the answer window's edges
+//  - judging error: from the moment a key went down (posted by another thread with its
+//    timestamp, as the windowing system's input arrives) to the moment the window judges it
+//    at, for presses aimed a few milliseconds around the answer window's edges, while the UI
+//    thread is held busy for 30 ms at random moments
 //  - decision lateness of the playback loop and CPU during rounds
 //  - start (before QApplication) to the first painted window, with the whole program stack
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <thread>
 #include <vector>
 
@@ -34,15 +36,8 @@ class WatchedMidiOut final : public MidiOutService {
   uint32_t midiOutGetDevCaps(uint32_t id, MidiOutCaps& c) override { return rec_.midiOutGetDevCaps(id, c); }
   uint32_t midiOutOpen(HMIDIOUT& h, uint32_t id) override { return rec_.midiOutOpen(h, id); }
   uint32_t midiOutReset(HMIDIOUT h) override { return rec_.midiOutReset(h); }
-  uint32_t midiOutShortMsg(HMIDIOUT h, uint32_t w) override {
-    const uint32_t r = rec_.midiOutShortMsg(h, w);  // the time recorded is the call's own
-    if ((w & 0xF0) == 0x90 || (w & 0xF0) == 0x80) {
-      lastOnNs.store(clock_.nowNs(), std::memory_order_relaxed);
-      tones.fetch_add(1, std::memory_order_release);
-      tones.notify_all();
-    }
-    return r;
-  }
+  int64_t heardLatencyNs(HMIDIOUT h) const override { return rec_.heardLatencyNs(h); }
+  int64_t scheduleMarginNs(HMIDIOUT h) const override { return rec_.scheduleMarginNs(h); }
   uint32_t midiOutSetVolume(uint32_t id, uint32_t v) override { return rec_.midiOutSetVolume(id, v); }
   uint32_t midiOutCachePatches(HMIDIOUT h, uint32_t b, const uint16_t* p, uint32_t f) override {
     return rec_.midiOutCachePatches(h, b, p, f);
@@ -53,26 +48,38 @@ class WatchedMidiOut final : public MidiOutService {
   std::atomic<int> tones{0};
   std::atomic<int64_t> lastOnNs{0};
 
+ protected:
+  uint32_t shortMsg(HMIDIOUT h, uint32_t w, int64_t atNs) override {
+    const uint32_t r = rec_.midiOutShortMsg(h, w, atNs);
+    if ((w & 0xF0) == 0x90 || (w & 0xF0) == 0x80) {
+      lastOnNs.store(atNs != kNow ? atNs : clock_.nowNs(), std::memory_order_relaxed);
+      tones.fetch_add(1, std::memory_order_release);
+      tones.notify_all();
+    }
+    return r;
+  }
+
  private:
   test::RecordingMidiOut rec_;
   const Clock& clock_;
 };
 
-// Notes when the window first sees a key press (the application's filters run newest first).
-class KeyWatch final : public QObject {
+// Holds the UI thread busy for 30 ms when it is handled, as a slow repaint or another program
+// would.
+class BusyEvent final : public QEvent {
  public:
-  explicit KeyWatch(const Clock& clock) : clock_(clock) { qApp->installEventFilter(this); }
-  ~KeyWatch() override { qApp->removeEventFilter(this); }
-  int64_t seenNs = -1;
-
+  static constexpr QEvent::Type kType = static_cast<QEvent::Type>(QEvent::User + 7);
+  BusyEvent() : QEvent(kType) {}
+};
+class BusyReceiver final : public QObject {
  protected:
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::KeyPress && seenNs < 0) seenNs = clock_.nowNs();
-    return false;
+  bool event(QEvent* e) override {
+    if (e->type() != BusyEvent::kType) return QObject::event(e);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(30);
+    while (std::chrono::steady_clock::now() < until) {
+    }
+    return true;
   }
-
- private:
-  const Clock& clock_;
 };
 
 void sleepUntil(int64_t steadyNs) {
@@ -89,7 +96,11 @@ void rounds(int count) {
   auto* receiver = form.findChild<QPushButton*>("Button3");
   std::vector<double> judgeMs, lateMs;
   double busy = 0, wall = 0;
-  int asAimed = 0;
+  int asAimed = 0, heldCount = 0;
+  double plannedOffMs = 0;
+  BusyReceiver busyReceiver;
+  auto& busyTarget = busyReceiver;
+  std::mt19937 rng(7);
   for (int r = 0; r < count; ++r) {
     // Task 0, 1 or 4 ("1 1 1", "4 4 4 4", "2 2h 2h 2 2"): the press aimed 3 ms before or after
     // the window's opening (70 % of the second-to-last slot) or its closing (the last tone's end).
@@ -102,21 +113,28 @@ void rounds(int count) {
     draws.values = {task};
     const size_t from = midi.calls().size();
     const int tonesBefore = midi.tones.load();
-    KeyWatch watch(clock);
     std::atomic<int64_t> pressNs{-1};
     const double aanisuhde = view.settings().aanisuhde;
+    const bool held = rng() % 2 == 0;
+    const auto heldBefore = std::chrono::milliseconds(rng() % 25);
     std::thread keyboard([&] {
       const int target = tonesBefore + (atOpening ? slotCount - 1 : slotCount);
       for (int n = midi.tones.load(std::memory_order_acquire); n < target;
            n = midi.tones.load(std::memory_order_acquire))
         midi.tones.wait(n, std::memory_order_acquire);
       const double after = atOpening ? 0.7 * 400 : aanisuhde * 400;
+      // The tone's planned time plus the heard latency of the fake (0): the press aimed at it.
       const int64_t at =
           midi.lastOnNs.load(std::memory_order_relaxed) + static_cast<int64_t>((after + offsetMs) * 1e6);
+      if (held) {  // the UI thread is busy from shortly before the press
+        sleepUntil(at - std::chrono::nanoseconds(heldBefore).count());
+        QCoreApplication::postEvent(&busyTarget, new BusyEvent);
+      }
       sleepUntil(at);
       pressNs = clock.nowNs();
-      QCoreApplication::postEvent(receiver,
-                                  new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
+      auto* press = new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+      press->setTimestamp(static_cast<uint64_t>(clock.timeGetTime()));
+      QCoreApplication::postEvent(receiver, press);
     });
     const double c0 = bench::cpuSeconds();
     const int64_t w0 = clock.nowNs();
@@ -124,7 +142,9 @@ void rounds(int count) {
     keyboard.join();
     busy += bench::cpuSeconds() - c0;
     wall += static_cast<double>(clock.nowNs() - w0) / 1e9;
-    if (watch.seenNs >= 0) judgeMs.push_back(static_cast<double>(watch.seenNs - pressNs) / 1e6);
+    if (view.round().painallus)
+      judgeMs.push_back(static_cast<double>(*view.round().painallus - pressNs) / 1e6);
+    heldCount += held ? 1 : 0;
     // A right press brightens the window, in a repeat as well; inside means after the opening
     // or before the closing.
     const bool inside = atOpening ? offsetMs > 0 : offsetMs < 0;
@@ -136,18 +156,24 @@ void rounds(int count) {
     }
     const auto late = bench::decisionLateness(midi.calls(), from, kesto, view.settings().aanisuhde);
     lateMs.insert(lateMs.end(), late.begin(), late.end());
+    for (double p : bench::decisionLateness(midi.calls(), from, kesto, view.settings().aanisuhde, true))
+      plannedOffMs = std::max(plannedOffMs, std::fabs(p));
     if (getenv("TAKTOVI_BENCH_DEBUG") != nullptr)
       for (size_t i = 0; i < late.size(); ++i)
         if (late[i] > 1)
           std::printf("round %d (%s, %+.0f ms) decision %zu of %zu: %.2f ms late\n", r,
                       atOpening ? "opening" : "closing", offsetMs, i, late.size(), late[i]);
   }
+  std::vector<double> absMs;
+  for (double j : judgeMs) absMs.push_back(std::fabs(j));
   std::printf(
-      "judging error (handled - pressed) over %zu presses at the window's edges: p50 %.3f ms, p99 %.3f ms, "
-      "max %.3f ms\n",
-      judgeMs.size(), bench::percentile(judgeMs, 0.5), bench::percentile(judgeMs, 0.99),
-      *std::max_element(judgeMs.begin(), judgeMs.end()));
+      "judging error (judged - pressed) over %zu presses at the window's edges, %d of them handled while the "
+      "UI thread was held busy 30 ms: p50 %.3f ms, p99 of |error| %.3f ms, max %.3f ms\n",
+      judgeMs.size(), heldCount, bench::percentile(judgeMs, 0.5), bench::percentile(absMs, 0.99),
+      *std::max_element(absMs.begin(), absMs.end()));
   bench::printLateness(lateMs, count, "rounds");
+  std::printf("times the tones were planned for, against the slot grid: largest difference %.3f ms\n",
+              plannedOffMs);
   std::printf("presses judged as aimed (3 ms inside or outside an edge): %d of %d\n", asAimed, count);
   std::printf("CPU during rounds (the 3000 ms wait included): %.2f %% of a core\n", busy / wall * 100);
 }

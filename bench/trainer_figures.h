@@ -99,16 +99,19 @@ void printStartAndMemory(std::chrono::steady_clock::time_point t0, Round round) 
 }
 
 // How late each tone end and each next tone came against its millisecond deadline ("strictly
-// later than" its span), for the melody recorded from call `from` on, whose slots last `kesto`.
+// later than" its span), for the melody recorded from call `from` on, whose slots last `kesto`:
+// the calls themselves, or (`planned`) the times the calls were meant for.
 inline std::vector<double> decisionLateness(const std::vector<test::MidiCall>& calls, size_t from,
-                                            const std::vector<double>& kesto, double aanisuhde) {
+                                            const std::vector<double>& kesto, double aanisuhde,
+                                            bool planned = false) {
   std::vector<std::pair<double, double>> tones;  // on, off (ms)
   for (size_t i = from; i < calls.size(); ++i) {
     const auto& c = calls[i];
     if (c.op != "msg") continue;
     const uint32_t st = c.b & 0xF0;
-    if (st == 0x90 || st == 0x80) tones.push_back({c.timeMs, -1});
-    if (c.b == kAllNotesOff && !tones.empty() && tones.back().second < 0) tones.back().second = c.timeMs;
+    const double t = planned ? c.atMs : c.timeMs;
+    if (st == 0x90 || st == 0x80) tones.push_back({t, -1});
+    if (c.b == kAllNotesOff && !tones.empty() && tones.back().second < 0) tones.back().second = t;
   }
   std::vector<double> late;
   for (size_t i = 0; i < tones.size() && i < kesto.size(); ++i) {

@@ -87,7 +87,8 @@ ChoiceWindow::ChoiceWindow(TrainerDeps deps)
 // Built before the window exists; the hooks run only once it does.
 PlaybackHooks ChoiceWindow::hooks(ChoiceWindow* self) {
   PlaybackHooks h;
-  h.toneStarted = [self](int, Tomapaneli& r, uint32_t) {
+  // A replay's rectangles light up as their tones are heard.
+  h.toneHeard = [self](int, Tomapaneli& r) {
     if (self->h_.korostus) r.setColour(self->colours_.korostusvari);
   };
   h.ended = [self] { self->h_.vastattu = false; };
@@ -128,7 +129,8 @@ void ChoiceWindow::FormKeyDown(int key) {
 }
 
 // Arrows and Enter, while the window holds the focus.
-bool ChoiceWindow::keyPressed(QWidget* holder, int key, bool) {
+bool ChoiceWindow::keyPressed(QWidget* holder, const KeyPress& press) {
+  const int key = press.key;
   if (holder != this) return false;
   if (key != Qt::Key_Up && key != Qt::Key_Down && key != Qt::Key_Right && key != Qt::Key_Return &&
       key != Qt::Key_Enter)

@@ -39,7 +39,7 @@ class ChoiceWindow final : public TrainerWindow {
   void GroupBox5Click() { answer(1); }
   void ALOITAALUSTA1Click() override;
   void preview() override;  // the tone-share bar's example pair, tasks 0 and 1
-  bool keyPressed(QWidget* holder, int key, bool autoRepeat) override;
+  bool keyPressed(QWidget* holder, const KeyPress& press) override;
 
   // --- the round ---
   void arvo_tehtavapari();

@@ -3,8 +3,13 @@
 // millisecond counts that wrap after about 49.7 days; callers compare them by difference.
 
 #include <cstdint>
+#include <limits>
 
 namespace taktovi {
+
+// A command meant for the moment of its call, where a time may be given instead (a melody's
+// tone passes the steady-clock time it is planned for).
+inline constexpr int64_t kNow = std::numeric_limits<int64_t>::min();
 
 class Clock {
  public:
@@ -16,6 +21,12 @@ class Clock {
   uint32_t timeGetTime() const { return static_cast<uint32_t>(nowNs() / 1'000'000); }
   // The system tick count: the same time base, wrapping.
   uint32_t GetTickCount() const { return static_cast<uint32_t>(nowNs() / 1'000'000); }
+  // The steady time at which the clock showed millisecond `ms` (a value taken within the last
+  // 24 days, or due within the next).
+  int64_t nsOfMs(uint32_t ms) const {
+    const int64_t nowMs = nowNs() / 1'000'000;
+    return (nowMs - static_cast<int32_t>(static_cast<uint32_t>(nowMs) - ms)) * 1'000'000;
+  }
 };
 
 // std::chrono::steady_clock.

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "platform/clock.h"
 #include "platform/mmsyserr.h"
 
 namespace taktovi {
@@ -35,15 +36,26 @@ class MidiOutService {
   virtual uint32_t midiOutOpen(HMIDIOUT& handle, uint32_t deviceId) = 0;
   // All notes and sounds off on every channel.
   virtual uint32_t midiOutReset(HMIDIOUT handle) = 0;
-  // Status in bits 0-7, data 1 in 8-15, data 2 in 16-23.
-  virtual uint32_t midiOutShortMsg(HMIDIOUT handle, uint32_t packed) = 0;
+  // Status in bits 0-7, data 1 in 8-15, data 2 in 16-23. Sent now, or meant for steady-clock
+  // time `atNs` (a melody's planned tone): a device that can schedule plays it then, heard
+  // heardLatencyNs() later, and one that cannot sends it at once.
+  uint32_t midiOutShortMsg(HMIDIOUT handle, uint32_t packed, int64_t atNs = kNow) {
+    return shortMsg(handle, packed, atNs);
+  }
   // Left volume in the low word, right in the high word; by device id, not handle.
   virtual uint32_t midiOutSetVolume(uint32_t deviceId, uint32_t volume) = 0;
   virtual uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches,
                                        uint32_t flags) = 0;
   virtual uint32_t midiOutClose(HMIDIOUT handle) = 0;
-  // How long after a message it is heard on this device, as far as the system knows.
+  // How long after a message (or after the time it was meant for) it is heard on this device,
+  // as far as the system knows.
   virtual int64_t heardLatencyNs(HMIDIOUT) const { return 0; }
+  // How far in the past a message's time may lie and still be kept; a message meant for an
+  // earlier time is played at once. 0 for a device that cannot schedule.
+  virtual int64_t scheduleMarginNs(HMIDIOUT) const { return 0; }
+
+ protected:
+  virtual uint32_t shortMsg(HMIDIOUT handle, uint32_t packed, int64_t atNs) = 0;
 };
 
 }  // namespace taktovi

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/clock.h"
+
 namespace taktovi {
 
 using HRESULT = uint32_t;
@@ -56,14 +58,31 @@ class SoundBuffer {
   // The written bytes become playable.
   virtual HRESULT Unlock(void* region1, uint32_t size1, void* region2, uint32_t size2) = 0;
   virtual HRESULT Play(uint32_t reserved, uint32_t priority, uint32_t flags) = 0;
-  virtual HRESULT SetCurrentPosition(uint32_t bytePosition) = 0;
-  // Rejected outside 100..200000 Hz; the rate stays as it was.
-  virtual HRESULT SetFrequency(uint32_t hz) = 0;
-  // Hundredths of a dB, rejected outside -10000..0; the volume stays as it was.
-  virtual HRESULT SetVolume(int32_t volume) = 0;
   virtual HRESULT GetVolume(int32_t* volume) = 0;
-  // How long after a call its effect is heard.
+
+  // Position, rate and volume act now, or at steady-clock time `atNs` (a melody's planned
+  // tone), heard heardLatencyNs() after it.
+  HRESULT SetCurrentPosition(uint32_t bytePosition, int64_t atNs = kNow) {
+    return setCurrentPosition(bytePosition, atNs);
+  }
+  // Rejected outside 100..200000 Hz; the rate stays as it was.
+  HRESULT SetFrequency(uint32_t hz, int64_t atNs = kNow) { return setFrequency(hz, atNs); }
+  // Hundredths of a dB, rejected outside -10000..0; the volume stays as it was.
+  HRESULT SetVolume(int32_t volume, int64_t atNs = kNow) { return setVolume(volume, atNs); }
+  // The end of a tone: from `atNs` on, the volume falls to DSBVOLUME_MIN within a few
+  // milliseconds, without a click.
+  HRESULT FadeOut(int64_t atNs = kNow) { return fadeOut(atNs); }
+
+  // How long after a call (or after the time it was meant for) its effect is heard.
   virtual int64_t heardLatencyNs() const { return 0; }
+  // How far in the past a call's time may lie and still be kept; an earlier one acts at once.
+  virtual int64_t scheduleMarginNs() const { return 0; }
+
+ protected:
+  virtual HRESULT setCurrentPosition(uint32_t bytePosition, int64_t atNs) = 0;
+  virtual HRESULT setFrequency(uint32_t hz, int64_t atNs) = 0;
+  virtual HRESULT setVolume(int32_t volume, int64_t atNs) = 0;
+  virtual HRESULT fadeOut(int64_t atNs) = 0;
 };
 
 class SoundMixer {

@@ -62,50 +62,39 @@ void SoundOutput::MaaritaKorkeudet() {
   std::copy(levels.begin(), levels.end(), korkeudet_.begin() + 1);
 }
 
-void SoundOutput::aloita_savel(int32_t arvo) {
+void SoundOutput::aloita_savel(int32_t arvo, int64_t atNs) {
   uint32_t message = 0x90;
   if (arvo > 2) message = kPitchedToneOn + 256u * (static_cast<uint32_t>(arvo) & 0xFF);
   if (arvo == 1) message = kStrongToneOn;
   if (arvo == 2) message = 0x003C3C90;
   if (arvo == 0) message = kRestNoteOff;
   if (midi_tila_) {
-    deps_.midi.midiOutShortMsg(midi_kahva_, message);
+    deps_.midi.midiOutShortMsg(midi_kahva_, message, atNs);
     return;
   }
   if (!aanipuskuri_) return;  // WAV mode without a sample: silent
   if (arvo > 2) {
-    aanipuskuri_->SetCurrentPosition(0);
-    aanipuskuri_->SetFrequency(static_cast<uint32_t>(arvo));
-    aanipuskuri_->SetVolume(-500);
+    aanipuskuri_->SetCurrentPosition(0, atNs);
+    aanipuskuri_->SetFrequency(static_cast<uint32_t>(arvo), atNs);
+    aanipuskuri_->SetVolume(-500, atNs);
   } else if (arvo == 1) {
-    aanipuskuri_->SetCurrentPosition(0);
-    aanipuskuri_->SetFrequency(kWavToneRate);
-    aanipuskuri_->SetVolume(0);
+    aanipuskuri_->SetCurrentPosition(0, atNs);
+    aanipuskuri_->SetFrequency(kWavToneRate, atNs);
+    aanipuskuri_->SetVolume(0, atNs);
   } else if (arvo == 2) {
-    aanipuskuri_->SetCurrentPosition(0);
-    aanipuskuri_->SetFrequency(kWavToneRate);
-    aanipuskuri_->SetVolume(-800);
+    aanipuskuri_->SetCurrentPosition(0, atNs);
+    aanipuskuri_->SetFrequency(kWavToneRate, atNs);
+    aanipuskuri_->SetVolume(-800, atNs);
   } else if (arvo == 0) {
-    aanipuskuri_->SetVolume(DSBVOLUME_MIN);
+    aanipuskuri_->SetVolume(DSBVOLUME_MIN, atNs);
   }
 }
 
-void SoundOutput::lopeta_savel() {
-  if (!midi_tila_) fadeOut();
-  if (midi_tila_ || deps_.profile.allNotesOffInWavMode) deps_.midi.midiOutShortMsg(midi_kahva_, kAllNotesOff);
-}
-
-void SoundOutput::fadeOut() {
-  if (!aanipuskuri_) return;
-  int32_t v = DSBVOLUME_MIN;
-  aanipuskuri_->GetVolume(&v);
-  const uint32_t t0 = deps_.clock.timeGetTime();
-  // Steps of 0.02 dB; the mixer refuses the last one below -10000, so the buffer ends there.
-  for (;;) {
-    v -= 2;
-    aanipuskuri_->SetVolume(v);
-    if (v < DSBVOLUME_MIN || deps_.clock.timeGetTime() - t0 > 100) break;
-  }
+// In WAV mode the tone fades out first (within a few milliseconds, one call to the mixer).
+void SoundOutput::lopeta_savel(int64_t atNs) {
+  if (!midi_tila_ && aanipuskuri_) aanipuskuri_->FadeOut(atNs);
+  if (midi_tila_ || deps_.profile.allNotesOffInWavMode)
+    deps_.midi.midiOutShortMsg(midi_kahva_, kAllNotesOff, atNs);
 }
 
 void SoundOutput::sulje_midi() {
@@ -164,6 +153,11 @@ bool SoundOutput::selectDevice(const Device& device) {
 double SoundOutput::heardLatencyMs() const {
   if (midi_tila_) return static_cast<double>(deps_.midi.heardLatencyNs(midi_kahva_)) / 1e6;
   return aanipuskuri_ ? static_cast<double>(aanipuskuri_->heardLatencyNs()) / 1e6 : 0.0;
+}
+
+double SoundOutput::scheduleMarginMs() const {
+  if (midi_tila_) return static_cast<double>(deps_.midi.scheduleMarginNs(midi_kahva_)) / 1e6;
+  return aanipuskuri_ ? static_cast<double>(aanipuskuri_->scheduleMarginNs()) / 1e6 : 0.0;
 }
 
 void SoundOutput::midiMode() {

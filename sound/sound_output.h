@@ -69,8 +69,10 @@ class SoundOutput {
   void lataa_patchit();
   void valitse_soitin(int program);
   void MaaritaKorkeudet();
-  void aloita_savel(int32_t arvo);
-  void lopeta_savel();
+  // A melody's tone starts and ends at the steady-clock time it is planned for (kNow: at the
+  // call); it is heard heardLatencyMs() after that time.
+  void aloita_savel(int32_t arvo, int64_t atNs = kNow);
+  void lopeta_savel(int64_t atNs = kNow);
   void sulje_midi();
 
   // An instrument menu item: remember its sample; a program change in MIDI mode, a new
@@ -86,8 +88,10 @@ class SoundOutput {
   void soundTestPress();
   void soundTestRelease();
 
-  // How long after aloita_savel a tone is heard in the current mode, in milliseconds.
+  // How long after the time a tone is started for it is heard in the current mode, and how late
+  // a call may come against that time and still be heard on time, in milliseconds.
   double heardLatencyMs() const;
+  double scheduleMarginMs() const;
 
   // --- what the sound settings panel does ---
   struct Device {
@@ -115,8 +119,6 @@ class SoundOutput {
   bool hasSampleBuffer() const { return aanipuskuri_ != nullptr; }
 
  private:
-  void fadeOut();
-
   SoundDeps deps_;
   bool midi_tila_ = true;
   std::array<int32_t, 10> korkeudet_{};

@@ -216,6 +216,27 @@ TEST(AudioEngine, OfflineASampleCommandIsHeardWhenTheEngineSaysSo) {
       std::llround(static_cast<double>(call + engine.heardLatencyNs()) * engine.rate() / 1e9);
   EXPECT_NEAR(static_cast<double>(run.firstAbove(0, 0.0f)), static_cast<double>(heard), 1.0);
   EXPECT_EQ(engine.stats().lateCommands, 0u);
+
+  // A command for a planned time, called late by less than the schedule margin, acts at that
+  // time; one whose frame has been rendered already acts at once and counts as late.
+  auto frameOf = [&](int64_t ns) { return std::llround(static_cast<double>(ns) * engine.rate() / 1e9); };
+  engine.sampleGain(0.0f);
+  const int64_t planned = call + 500'000'000;
+  run.runUntil(planned + engine.scheduleMarginNs() - 2'000'000);
+  const auto quiet = static_cast<int64_t>(run.out.size() / 2);
+  engine.sampleGain(1.0f, planned);
+  run.runUntil(planned + 300'000'000);
+  EXPECT_NEAR(static_cast<double>(run.firstAbove(quiet, 0.0f)),
+              static_cast<double>(frameOf(planned + engine.heardLatencyNs())), 1.0);
+  EXPECT_EQ(engine.stats().lateCommands, 0u);
+  engine.sampleGain(0.0f);
+  const int64_t missed = planned + 500'000'000;
+  run.runUntil(missed + engine.latencyNs() + 10'000'000);
+  const auto rendered = static_cast<int64_t>(run.out.size() / 2);
+  engine.sampleGain(1.0f, missed);
+  run.runUntil(missed + 400'000'000);
+  EXPECT_EQ(run.firstAbove(rendered - 1000, 0.0f), rendered);  // the next frame rendered
+  EXPECT_EQ(engine.stats().lateCommands, 1u);
 }
 
 TEST(AudioEngine, OnADeviceTheHeardLatencyAddsWhatTheDeviceHolds) {

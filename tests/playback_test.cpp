@@ -31,6 +31,7 @@ struct Loop {
       if (inner) inner(slot, r, now);
     };
     hooks.ended = [this] { endedAt.push_back(clock.timeGetTime()); };
+    hooks.toneHeard = [this](int slot, Tomapaneli&) { heard.push_back({slot, clock.timeGetTime()}); };
     player = std::make_unique<PatternPlayer>(clock, pump, sound, pool, settings, hooks);
   }
   void play(uint32_t at) {
@@ -44,8 +45,8 @@ struct Loop {
     std::vector<std::pair<double, double>> out;
     for (const auto& c : midi.calls) {
       if (c.op != "msg") continue;
-      if ((c.b & 0xF0) == 0x90 || (c.b & 0xF0) == 0x80) out.push_back({c.timeMs, -1});
-      if (c.b == kAllNotesOff && !out.empty() && out.back().second < 0) out.back().second = c.timeMs;
+      if ((c.b & 0xF0) == 0x90 || (c.b & 0xF0) == 0x80) out.push_back({c.atMs, -1});
+      if (c.b == kAllNotesOff && !out.empty() && out.back().second < 0) out.back().second = c.atMs;
     }
     return out;
   }
@@ -62,6 +63,7 @@ struct Loop {
   std::unique_ptr<PatternPlayer> player;
   std::vector<std::pair<int, uint32_t>> starts;
   std::vector<uint32_t> endedAt;
+  std::vector<std::pair<int, uint32_t>> heard;
 };
 
 }  // namespace
@@ -130,4 +132,31 @@ TEST(Playback, StopEndsTheToneAndEveryLaterWait) {
   const double before = loop.clock.timeGetTime();
   loop.pump.blockUntil(static_cast<uint32_t>(before) + 2000);
   EXPECT_EQ(loop.clock.timeGetTime(), before);
+}
+
+TEST(Playback, ALateTurnKeepsThePlanUnlessLaterThanTheSoundsMargin) {
+  Loop loop("1 1 1 1");
+  loop.midi.marginNs = 50'000'000;
+  loop.midi.latencyNs = 40'000'000;
+  loop.pump.observe(2001, [&] { loop.clock.advanceMs(31); });  // the turn that starts slot 3: 30 ms late
+  loop.pump.observe(3002, [&] { loop.clock.advanceMs(81); });  // slot 4's: later than the margin
+  loop.play(0);
+  const auto t = loop.tones();
+  ASSERT_EQ(t.size(), 4u);
+  // Slot 3 keeps its planned times, though its call came 30 ms late...
+  EXPECT_EQ(t[2], (std::pair<double, double>{2002, 2553}));
+  const auto calls = loop.midi.calls;
+  const auto third =
+      std::find_if(calls.begin(), calls.end(), [](const MidiCall& c) { return c.atMs == 2002; });
+  ASSERT_NE(third, calls.end());
+  EXPECT_EQ(third->timeMs, 2032);
+  // ...slot 4 counts from its actual start: a delay is not made up later by hurrying.
+  EXPECT_EQ(t[3], (std::pair<double, double>{3083, 3634}));
+  EXPECT_EQ(loop.starts[2].second, 2002u);
+  EXPECT_EQ(loop.starts[3].second, 3083u);
+  // Each tone is drawn when it is heard: its planned time plus the heard latency.
+  ASSERT_EQ(loop.heard.size(), 4u);
+  EXPECT_EQ(loop.heard[1], (std::pair<int, uint32_t>{2, 1041}));
+  EXPECT_EQ(loop.heard[2], (std::pair<int, uint32_t>{3, 2042}));
+  EXPECT_EQ(loop.heard[3], (std::pair<int, uint32_t>{4, 3123}));
 }

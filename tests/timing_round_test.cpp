@@ -140,6 +140,7 @@ TEST(TimingRound, TwoSlotPatternOpensInTheFirstSlotButCountsFromTheSecond) {
 TEST(TimingRound, PlaybackEndsTwoSecondsAfterTheLastStart) {
   Round r;
   r.startAt(0);
+  r.spaceAt(kSlot3 + 1500);  // a press handled during the hold does not end the playback early
   r.rig.pump.observe(kSlot3 + 2000, [&] { EXPECT_TRUE(r.v.playback().soi); });
   r.rig.pump.observe(kSlot3 + 2002, [&] { EXPECT_FALSE(r.v.playback().soi); });
   r.rig.pump.runUntil(9000);
@@ -307,4 +308,54 @@ TEST(TimingRound, SwitchToTheChoiceTrainerAndWhenItIsMissing) {
   const auto t = r.rig.tones();
   ASSERT_EQ(t.size(), 2u);
   EXPECT_EQ(t[1].off, 4100);  // the melody ended before the device closed
+}
+
+TEST(TimingRound, AnswerWindowEdgesToTheMillisecond) {
+  struct Press {
+    int task;
+    double share;  // 0: the start value
+    double at;     // clock ms; the round starts at 0, its melody at 3000
+    bool right;
+  };
+  const Press presses[] = {
+      {0, 0, kSlot2 + 700, false},   {0, 0, kSlot2 + 701, true},      // 70 % of a beat
+      {7, 0, 4502 + 350, false},     {7, 0, 4502 + 351, true},        // of a half beat
+      {0, 0.55, kSlot3 + 550, true}, {0, 0.55, kSlot3 + 551, false},  // the last tone's end
+      {0, 0, kSlot3 + 600, true},    {0, 0, kSlot3 + 601, false},     // at the start share
+      {-1, 0, kSlot2, true},         {-1, 0, kSlot2 - 1, false},      // slot 2's first ms
+  };
+  for (const Press& p : presses) {
+    Round r;
+    if (p.share > 0) r.v.settings().aanisuhde = p.share;
+    r.startAt(0, std::max(p.task, 0));
+    if (p.task < 0) r.rig.pump.observe(1000, [&] { r.rig.slot(3)->vasen = 0; });  // task 0 cut to two slots
+    r.spaceAt(p.at);
+    r.rig.pump.runUntil(9000);
+    EXPECT_EQ(r.points(), p.right ? "  1" : "  0") << p.task << " at " << p.at;
+  }
+}
+
+TEST(TimingRound, APressCountsAtTheMomentTheKeyWentDown) {
+  // Pressed inside the window, handled only after it closed: judged by the key's own time.
+  // A time ahead of the handling, or before the round began, is not believed: the handling
+  // time stands.
+  struct Press {
+    double pressed, handled;
+    bool right;
+  };
+  const Press presses[] = {{kSlot2 + 710, kSlot3 + 700, true},
+                           {kSlot2 + 720 + 5000, kSlot2 + 720, true},
+                           {-5000, kSlot2 + 720, true}};
+  for (const Press& p : presses) {
+    Round r;
+    r.rig.pump.runUntil(10000);
+    r.startAt(10000);
+    r.rig.pump.input(10000 + p.handled, [&] {
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+      press.setTimestamp(static_cast<uint64_t>(10000 + p.pressed));
+      QCoreApplication::sendEvent(QApplication::focusWidget(), &press);
+    });
+    r.rig.pump.runUntil(19000);
+    EXPECT_EQ(r.points(), p.right ? "  1" : "  0") << p.pressed;
+  }
 }

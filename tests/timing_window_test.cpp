@@ -159,7 +159,7 @@ TEST(TimingWindow, SoundOfProgram2) {
   v.sound().aloita_savel(29300);
   rig.midi.calls.clear();
   v.sound().lopeta_savel();
-  EXPECT_EQ(rig.mixer.log.calls.back(), "vol -10002");
+  EXPECT_EQ(rig.mixer.log.calls.back(), "fade");
   EXPECT_EQ(rig.midi.messages(), std::vector<uint32_t>{kAllNotesOff});
   QTest::mouseClick(rig.get("Button8"), Qt::LeftButton);
   EXPECT_EQ(rig.get<QLineEdit>("Edit3")->text(), "MIDI MODE");

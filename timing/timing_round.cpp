@@ -13,6 +13,7 @@ void TimingWindow::BitBtn1Click() {
   // A round is in progress from here on, so that a second start handled in the next step
   // cannot begin another round inside this one.
   player_.hold();
+  h_.alkoi = deps_.clock.timeGetTime();
   h_.oikein = false;
   taktovi::setBackground(Panel8_, palette().color(QPalette::Button));
   setBackground(colours_.taustavari);
@@ -26,7 +27,7 @@ void TimingWindow::BitBtn1Click() {
   player_.cue(1);
   deps_.pump.processPending();
   h_.vastattu = false;
-  h_.laskee = h_.aukeaa = h_.sulkeutuu = -1;
+  h_.laskee = h_.aukeaa = h_.sulkeutuu = h_.painallus = std::nullopt;
   if (!blockFor(kWaitBeforeRoundMs)) return;
   Button3_->setEnabled(true);
   Button3_->setFocus();
@@ -49,14 +50,13 @@ void TimingWindow::piirra_tehtava() {
   taktovi::piirra_tehtava(paneelit_, 1, kTimingPool, template_->size(), asetukset_.aanisuhde);
 }
 
-// The times the answer window follows: presses count from the second slot on; the window
-// opens at 70 % of the second-to-last slot and closes when the last tone ends.
-void TimingWindow::toneStarted(int slot, Tomapaneli& r, uint32_t now) {
-  if (h_.uusinta) r.setColour(colours_.korostusvari);
+// The times the answer window follows, as planned: presses count from the second slot on; the
+// window opens at 70 % of the second-to-last slot and closes when the last tone ends.
+void TimingWindow::toneStarted(int slot, const Tomapaneli& r, uint32_t at) {
   auto vasen = [this](int i) { return i <= paneelit_.size() ? paneelit_[i]->vasen : 0; };
-  if (slot == 2) h_.laskee = now;
-  if (vasen(slot + 1) > 0 && vasen(slot + 2) == 0)
-    h_.aukeaa = now + static_cast<int64_t>(std::floor(0.7 * r.kesto)) + 1;  // the first ms past 70 %
+  if (slot == 2) h_.laskee = deps_.clock.nsOfMs(at);
+  if (vasen(slot + 1) > 0 && vasen(slot + 2) == 0)  // the first ms past 70 %
+    h_.aukeaa = deps_.clock.nsOfMs(at + static_cast<uint32_t>(std::floor(0.7 * r.kesto)) + 1);
 }
 
 void TimingWindow::playbackEnded() {
@@ -66,16 +66,17 @@ void TimingWindow::playbackEnded() {
   BitBtn2_->setEnabled(true);
 }
 
-// The space bar during playback. The melody is first brought up to the moment of the press
+// The space bar during playback, pressed at `pressNs`. The melody is first brought up to now
 // (a key may be handled before a decision due at the same moment); then the press is judged
-// against the tones as heard: as made the output's latency earlier.
-void TimingWindow::Button3KeyDown(int key) {
+// against the tones as heard: its moment made the sound's heard latency earlier.
+void TimingWindow::Button3KeyDown(int key, int64_t pressNs) {
   if (key != Qt::Key_Space) return;
   player_.catchUp();
   if (!player_.soi() || h_.vastattu) return;
-  const double heard = static_cast<double>(deps_.clock.nowNs()) / 1e6 - sound_.heardLatencyMs();
+  const int64_t heard = pressNs - std::llround(sound_.heardLatencyMs() * 1e6);
   if (!h_.counts(heard)) return;  // during the first slot: no answer yet
   h_.vastattu = true;
+  h_.painallus = pressNs;
   const bool inside = h_.ikkuna_auki(heard);
   if (inside) setBackground(colours_.kirkas_vari);
   if (inside && !h_.uusinta) piirranaama();

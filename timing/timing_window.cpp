@@ -3,6 +3,8 @@
 
 #include <QPushButton>
 
+#include "kit/event_time.h"
+
 static void registerTimingResources() {
   Q_INIT_RESOURCE(timing);
 }
@@ -90,9 +92,14 @@ TimingWindow::TimingWindow(TrainerDeps deps)
 // Built before the window exists; the hooks run only once it does.
 PlaybackHooks TimingWindow::hooks(TimingWindow* self) {
   PlaybackHooks h;
-  h.toneStarted = [self](int slot, Tomapaneli& r, uint32_t now) { self->toneStarted(slot, r, now); };
-  h.toneEnded = [self](int slot, uint32_t now) {
-    if (slot >= self->paneelit_.size() || self->paneelit_[slot + 1]->vasen == 0) self->h_.sulkeutuu = now;
+  h.toneStarted = [self](int slot, const Tomapaneli& r, uint32_t at) { self->toneStarted(slot, r, at); };
+  // A repeat's rectangles light up as their tones are heard.
+  h.toneHeard = [self](int, Tomapaneli& r) {
+    if (self->h_.uusinta) r.setColour(self->colours_.korostusvari);
+  };
+  h.toneEnded = [self](int slot, uint32_t at) {
+    if (slot >= self->paneelit_.size() || self->paneelit_[slot + 1]->vasen == 0)
+      self->h_.sulkeutuu = self->deps_.clock.nsOfMs(at);
   };
   h.ended = [self] { self->playbackEnded(); };
   h.holdLastSlotMs = kHoldLastSlotMs;
@@ -118,18 +125,21 @@ void TimingWindow::BitBtn2Click() {
 }
 
 // During a round the key receiver holds the focus and takes every key, of which only the space
-// bar answers; otherwise, while the window holds the focus, arrow right, Enter and the space
-// bar start a round. A key held down answers or starts once: its repetitions are no presses.
-bool TimingWindow::keyPressed(QWidget* holder, int key, bool autoRepeat) {
+// bar answers, at the moment the key went down; otherwise, while the window holds the focus,
+// arrow right, Enter and the space bar start a round. A key held down answers or starts once:
+// its repetitions are no presses.
+bool TimingWindow::keyPressed(QWidget* holder, const KeyPress& press) {
   const bool answerKey = holder == Button3_;
-  const bool startKey = holder == this && (key == Qt::Key_Right || key == Qt::Key_Return ||
-                                           key == Qt::Key_Enter || key == Qt::Key_Space);
+  const bool startKey = holder == this && (press.key == Qt::Key_Right || press.key == Qt::Key_Return ||
+                                           press.key == Qt::Key_Enter || press.key == Qt::Key_Space);
   if (!answerKey && !startKey) return false;
-  if (autoRepeat) return true;
+  if (press.autoRepeat) return true;
   if (answerKey) {
-    Button3KeyDown(key);
+    const Clock& clock = deps_.clock;
+    const bool stamped = plausibleEventTime(press.timestamp, clock.timeGetTime(), h_.alkoi);
+    Button3KeyDown(press.key, stamped ? clock.nsOfMs(static_cast<uint32_t>(press.timestamp)) : clock.nowNs());
   } else {
-    FormKeyDown(key);
+    FormKeyDown(press.key);
   }
   return true;
 }

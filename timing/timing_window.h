@@ -4,6 +4,7 @@
 // event; each calls the round's named procedures. The round's state is one struct owned here.
 
 #include <cstdint>
+#include <optional>
 
 #include "timing/timing_catalogue.h"
 #include "trainer/trainer_window.h"
@@ -17,23 +18,23 @@ inline constexpr uint32_t kWaitBeforeRoundMs = 3000;
 inline constexpr double kHoldLastSlotMs = 2000;
 
 // The round's state besides the playback's (soi, kohta and the tone's are the player's). The
-// answer window is kept as the clock times at which it opens and closes, so that a press can be
-// judged against the tones as they are heard, a constant latency after they were started.
+// answer window is kept as the steady-clock times at which it opens and closes, planned with
+// the melody, so that a press can be judged against the tones as they are heard, the sound's
+// latency after those times.
 struct TimingRound {
   int32_t tehtava = 0;
   bool uusinta = false;   // the last first presentation was wrong: this round repeats it
   bool vastattu = false;  // the space bar has been counted in this round
   bool oikein = false;    // this round's answer is right
-  // Clock milliseconds of the current melody; -1 until known.
-  int64_t laskee = -1;     // presses count from here on: the second slot's start
-  int64_t aukeaa = -1;     // the window is open from here: 70 % of the second-to-last slot
-  int64_t sulkeutuu = -1;  // and up to here: the last tone's end
-  // Whether a press heard at `t` (clock ms) counts, and whether it is inside the window.
-  bool counts(double t) const { return laskee >= 0 && t >= static_cast<double>(laskee); }
-  bool ikkuna_auki(double t) const {
-    return aukeaa >= 0 && t >= static_cast<double>(aukeaa) &&
-           (sulkeutuu < 0 || t < static_cast<double>(sulkeutuu));
-  }
+  uint32_t alkoi = 0;     // clock ms at which the round began
+  // Steady-clock times (ns) of the current melody, once known.
+  std::optional<int64_t> laskee;     // presses count from here on: the second slot's start
+  std::optional<int64_t> aukeaa;     // the window is open from here: 70 % of the second-to-last slot
+  std::optional<int64_t> sulkeutuu;  // and up to here: the last tone's end
+  std::optional<int64_t> painallus;  // when the press counted in this round went down
+  // Whether a press heard at `t` counts, and whether it is inside the window.
+  bool counts(int64_t t) const { return laskee && t >= *laskee; }
+  bool ikkuna_auki(int64_t t) const { return aukeaa && t >= *aukeaa && (!sulkeutuu || t < *sulkeutuu); }
 };
 
 class TimingWindow final : public TrainerWindow {
@@ -47,9 +48,9 @@ class TimingWindow final : public TrainerWindow {
   void FormKeyDown(int key);
   void BitBtn1Click();
   void BitBtn2Click();
-  void Button3KeyDown(int key);
+  void Button3KeyDown(int key, int64_t pressNs);
   void preview() override;  // the tone/pause bar's example, task 0
-  bool keyPressed(QWidget* holder, int key, bool autoRepeat) override;
+  bool keyPressed(QWidget* holder, const KeyPress& press) override;
 
   // --- the round ---
   void arvo_tehtava();
@@ -57,7 +58,7 @@ class TimingWindow final : public TrainerWindow {
   void piirra_tehtava();
   void judge();
   static PlaybackHooks hooks(TimingWindow* self);
-  void toneStarted(int slot, Tomapaneli& r, uint32_t now);
+  void toneStarted(int slot, const Tomapaneli& r, uint32_t at);
   void playbackEnded();
 
   TimingRound h_;

@@ -5,6 +5,13 @@
 
 namespace taktovi {
 
+namespace {
+// Whether the clock's millisecond `now` has reached `due` (wrap-safe).
+bool reached(uint32_t now, uint32_t due) {
+  return static_cast<int32_t>(now - due) >= 0;
+}
+}  // namespace
+
 PatternPlayer::PatternPlayer(const Clock& clock, EventPump& pump, SoundOutput& sound,
                              const RectanglePool& pool, const TempoSettings& settings, PlaybackHooks hooks)
     : clock_(clock), pump_(pump), sound_(sound), pool_(pool), settings_(settings), hooks_(std::move(hooks)) {}
@@ -16,47 +23,78 @@ void PatternPlayer::cue(int first) {
 
 void PatternPlayer::mskello(uint32_t alku) {
   inLoop_ = true;
+  alku_ = alku;
+  s_.savelen_alku = alku;
   do {
     s_.kulunut = static_cast<int32_t>(clock_.timeGetTime() - alku);
     soita_tehtava();
     // Between decisions the window handles its messages; a turn waits for the next one.
-    pump_.waitUntil(nextDecision(alku));
+    pump_.waitUntil(nextDecision());
   } while (s_.soi && s_.kulunut <= static_cast<int32_t>(kMelodyLimitMs));
   inLoop_ = false;
-  if (s_.soi) end();
+  if (s_.soi) end(alku + kMelodyLimitMs + 1);
 }
 
 void PatternPlayer::soita_tehtava() {
+  const uint32_t now = clock_.timeGetTime();
+  drawHeard(false);
+  if (!s_.savel_alkanut) startTone(now);
+  const Tomapaneli& r = *pool_[s_.kohta];
+  if (s_.savel_soi && reached(now, after(r.kesto * settings_.aanisuhde)))
+    endTone(after(r.kesto * settings_.aanisuhde));
+  if (!reached(now, after(r.kesto))) return;
+  if (!isLast()) {
+    // The next slot begins at this slot's planned end, in this same turn.
+    s_.savelen_alku = after(r.kesto);
+    ++s_.kohta;
+    s_.savel_alkanut = false;
+    startTone(now);
+  } else if (reached(now, after(hooks_.holdLastSlotMs))) {
+    end(now);
+  }
+}
+
+void PatternPlayer::startTone(uint32_t now) {
   Tomapaneli& r = *pool_[s_.kohta];
-  const auto since = [this] { return static_cast<double>(clock_.timeGetTime() - s_.savelen_alku); };
-  if (!s_.savel_alkanut) {
-    sound_.aloita_savel(r.savel);
-    s_.savel_alkanut = true;
-    s_.savel_soi = true;
-    s_.savelen_alku = clock_.timeGetTime();
-    if (hooks_.toneStarted) hooks_.toneStarted(s_.kohta, r, s_.savelen_alku);
-  }
-  if (s_.savel_soi && since() > r.kesto * settings_.aanisuhde) endTone();
-  if (since() > r.kesto) {
-    if (!isLast()) {
-      ++s_.kohta;
-      s_.savel_alkanut = false;
-    } else if (since() > hooks_.holdLastSlotMs) {
-      end();
-    }
-  }
+  // A turn later than the sound can still place on time moves the plan to the tone's actual
+  // start: from here on every slot counts from it.
+  const auto marginNs = static_cast<int64_t>(sound_.scheduleMarginMs() * 1e6);
+  if (clock_.nowNs() - clock_.nsOfMs(s_.savelen_alku) > marginNs) s_.savelen_alku = now;
+  const int64_t atNs = clock_.nsOfMs(s_.savelen_alku);
+  sound_.aloita_savel(r.savel, atNs);
+  s_.savel_alkanut = true;
+  s_.savel_soi = true;
+  if (hooks_.toneStarted) hooks_.toneStarted(s_.kohta, r, s_.savelen_alku);
+  if (hooks_.toneHeard)
+    heard_.push_back({atNs + static_cast<int64_t>(std::llround(sound_.heardLatencyMs() * 1e6)), s_.kohta});
 }
 
-void PatternPlayer::endTone() {
-  sound_.lopeta_savel();
+void PatternPlayer::endTone(uint32_t at) {
+  sound_.lopeta_savel(clock_.nsOfMs(at));
   s_.savel_soi = false;
-  if (hooks_.toneEnded) hooks_.toneEnded(s_.kohta, clock_.timeGetTime());
+  if (hooks_.toneEnded) hooks_.toneEnded(s_.kohta, at);
 }
 
-void PatternPlayer::end() {
-  if (s_.savel_soi) endTone();
+// The playback is over. A tone still sounding (the time limit) ends at `toneEndAt` or at its
+// own planned end, whichever comes first; what is still to be drawn with a tone is drawn now.
+void PatternPlayer::end(uint32_t toneEndAt) {
+  if (s_.savel_soi) {
+    const uint32_t own = after(pool_[s_.kohta]->kesto * settings_.aanisuhde);
+    endTone(reached(toneEndAt, own) ? own : toneEndAt);
+  }
+  drawHeard(true);
   s_.soi = false;
   if (hooks_.ended) hooks_.ended();
+}
+
+void PatternPlayer::drawHeard(bool all) {
+  const int64_t now = clock_.nowNs();
+  size_t drawn = 0;
+  while (drawn < heard_.size() && (all || heard_[drawn].atNs <= now)) {
+    const int slot = heard_[drawn++].slot;
+    hooks_.toneHeard(slot, *pool_[slot]);
+  }
+  heard_.erase(heard_.begin(), heard_.begin() + static_cast<std::ptrdiff_t>(drawn));
 }
 
 void PatternPlayer::stop() {
@@ -64,14 +102,18 @@ void PatternPlayer::stop() {
     sound_.lopeta_savel();
     s_.savel_soi = false;
   }
+  heard_.clear();
   s_.soi = false;
   closing_ = true;
   pump_.wake();
 }
 
-uint32_t PatternPlayer::nextDecision(uint32_t alku) const {
+uint32_t PatternPlayer::after(double span) const {
+  return s_.savelen_alku + static_cast<uint32_t>(std::max(0.0, std::floor(span))) + 1;
+}
+
+uint32_t PatternPlayer::nextDecision() const {
   const uint32_t now = clock_.timeGetTime();
-  const uint32_t limit = alku + kMelodyLimitMs + 1;
   if (!s_.soi || !s_.savel_alkanut) return now;
   const Tomapaneli* r = pool_[s_.kohta];
   double span = r->kesto;
@@ -80,9 +122,16 @@ uint32_t PatternPlayer::nextDecision(uint32_t alku) const {
   } else if (isLast()) {
     span = std::max(span, hooks_.holdLastSlotMs);
   }
-  // Each test is "strictly later than": the first whole millisecond past the span.
-  const uint32_t due = s_.savelen_alku + static_cast<uint32_t>(std::max(0.0, std::floor(span))) + 1;
-  return static_cast<int32_t>(due - limit) < 0 ? due : limit;
+  uint32_t due = after(span);
+  const uint32_t limit = alku_ + kMelodyLimitMs + 1;
+  if (static_cast<int32_t>(limit - due) < 0) due = limit;
+  if (!heard_.empty()) {
+    const int64_t heardNs = heard_.front().atNs;
+    const auto heardMs =
+        static_cast<uint32_t>((heardNs + 999'999) / 1'000'000);  // the first ms at or past it
+    if (static_cast<int32_t>(heardMs - due) < 0) due = heardMs;
+  }
+  return due;
 }
 
 }  // namespace taktovi

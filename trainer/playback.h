@@ -1,13 +1,24 @@
 #pragma once
 // The playback loop both trainers share: mskello turns soita_tehtava until the pattern's end
-// marker (or 20000 ms) and lets the window handle its messages between turns. Each slot is
-// timed from its own tone's start: the tone starts, ends once aanisuhde x kesto has passed,
-// and the next slot follows once kesto has passed. A turn waits for the next decision's
-// deadline instead of spinning; every test is "strictly later than" on the millisecond clock.
-// What each program adds around these steps comes in as hooks.
+// marker (or 20000 ms) and lets the window handle its messages between turns. A turn waits
+// for the next decision's deadline instead of spinning; every test is "strictly later than"
+// on the millisecond clock.
+//
+// The times are planned, not taken: slot k starts at slot k-1's planned start plus the first
+// whole millisecond past its kesto; its tone ends at its planned start plus the first
+// millisecond past aanisuhde x kesto. The sound output is handed these planned times, so a
+// turn that runs late still sounds its tone on time. Only a turn later than the sound's
+// schedule margin moves the plan: that tone, and every later one, count from the tone's
+// actual start (a delay is never made up by hurrying). With every turn on time this is the
+// loop that takes each slot's start from the clock.
+//
+// What each program adds around these steps comes in as hooks. What the window draws in
+// step with a tone (toneHeard) is drawn when the tone is heard: its planned time plus the
+// sound's heard latency.
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 #include "kit/event_pump.h"
 #include "platform/clock.h"
@@ -20,10 +31,14 @@ namespace taktovi {
 inline constexpr uint32_t kMelodyLimitMs = 20000;
 
 struct PlaybackHooks {
-  // A slot's tone has just been started at `now` (highlighting, the answer window's times).
-  std::function<void(int slot, Tomapaneli& r, uint32_t now)> toneStarted;
-  // A slot's tone has just been ended at `now` (also when the time limit ends it).
-  std::function<void(int slot, uint32_t now)> toneEnded;
+  // A slot's tone has just been started for its planned time `at` (clock ms): the answer
+  // window's times.
+  std::function<void(int slot, Tomapaneli& r, uint32_t at)> toneStarted;
+  // A slot's tone is heard now: highlighting.
+  std::function<void(int slot, Tomapaneli& r)> toneHeard;
+  // A slot's tone has just been ended for its planned time `at` (also when the time limit
+  // ends it).
+  std::function<void(int slot, uint32_t at)> toneEnded;
   // The playback is over: after the last slot, or at the time limit.
   std::function<void()> ended;
   // The playback goes on at least this long after the last slot's start.
@@ -35,7 +50,7 @@ struct PlaybackState {
   int32_t kohta = 0;  // the slot whose time is current
   bool savel_alkanut = false;
   bool savel_soi = false;
-  uint32_t savelen_alku = 0;
+  uint32_t savelen_alku = 0;  // the current slot's planned start
   int32_t kulunut = 0;
 };
 
@@ -48,8 +63,8 @@ class PatternPlayer {
   void hold() { s_.soi = !closing_; }
   // The next melody starts at slot `first`, with its tone.
   void cue(int first);
-  // Plays from the cued slot until the end of the pattern or the time limit; the time limit
-  // ends the playback as the end of the pattern would.
+  // Plays from the cued slot, its tone planned for `alku`, until the end of the pattern or
+  // the time limit; the time limit ends the playback as the end of the pattern would.
   void mskello(uint32_t alku);
   // Takes the playback's decisions due by now, as the loop's next turn would; for a handler
   // that runs between two turns and must see the melody as it stands.
@@ -58,7 +73,7 @@ class PatternPlayer {
   }
   // Ends the sounding tone now (a message is about to hold the window); the melody goes on.
   void silence() {
-    if (s_.soi && s_.savel_soi) endTone();
+    if (s_.soi && s_.savel_soi) endTone(clock_.timeGetTime());
   }
   // The program is closing (EXIT, the switch, the window's frame): the tone ended, the loop and
   // every wait left at once, and no round starts any more. No end hook runs.
@@ -68,11 +83,20 @@ class PatternPlayer {
   bool soi() const { return s_.soi; }
 
  private:
+  struct Heard {
+    int64_t atNs;
+    int slot;
+  };
+
   void soita_tehtava();
-  void end();
-  void endTone();
+  void startTone(uint32_t now);
+  void endTone(uint32_t at);
+  void end(uint32_t toneEndAt);
+  void drawHeard(bool all);
   bool isLast() const { return s_.kohta >= pool_.size() || pool_[s_.kohta + 1]->vasen == 0; }
-  uint32_t nextDecision(uint32_t alku) const;
+  // The planned time `span` ms after the current slot's start: its first whole millisecond past.
+  uint32_t after(double span) const;
+  uint32_t nextDecision() const;
 
   const Clock& clock_;
   EventPump& pump_;
@@ -81,6 +105,8 @@ class PatternPlayer {
   const TempoSettings& settings_;
   PlaybackHooks hooks_;
   PlaybackState s_;
+  uint32_t alku_ = 0;
+  std::vector<Heard> heard_;  // tones started and not yet heard, in order
   bool closing_ = false;
   bool inLoop_ = false;  // mskello is running
 };

@@ -237,7 +237,9 @@ bool TrainerWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched != holder || holder->window() != this) return false;
   const auto* key = static_cast<QKeyEvent*>(event);
   bool taken = false;
-  guarded(errors_, [&] { taken = keyPressed(holder, key->key(), key->isAutoRepeat()); })();
+  guarded(errors_, [&] {
+    taken = keyPressed(holder, {key->key(), key->isAutoRepeat(), key->timestamp()});
+  })();
   return taken;
 }
 

@@ -116,7 +116,12 @@ class TrainerWindow : public QMainWindow {
   virtual void preview() = 0;
   // A key for `holder`, the window or the control that holds the keyboard focus; true when the
   // program took it.
-  virtual bool keyPressed(QWidget* holder, int key, bool autoRepeat) = 0;
+  struct KeyPress {
+    int key;
+    bool autoRepeat;
+    uint64_t timestamp;  // the windowing system's time of the key going down (kit/event_time.h)
+  };
+  virtual bool keyPressed(QWidget* holder, const KeyPress& press) = 0;
   // RESET.
   virtual void ALOITAALUSTA1Click() { nollaa_peli(); }
 

@@ -22,7 +22,8 @@ struct MidiCall {
   std::string op;  // "open", "close", "reset", "msg", "volume", "cache", "caps", "count"
   uint32_t a = 0;  // device id, handle or packed word
   uint32_t b = 0;
-  double timeMs = 0;
+  double timeMs = 0;  // when the call was made
+  double atMs = 0;    // when the message is meant for: its planned time, or the call's
   bool operator==(const MidiCall& o) const { return op == o.op && a == o.a && b == o.b; }
 };
 
@@ -59,10 +60,6 @@ class RecordingMidiOut final : public MidiOutService {
     return ok ? 0 : MMSYSERR_BADDEVICEID;
   }
   uint32_t midiOutReset(HMIDIOUT h) override { return logHandle("reset", h); }
-  uint32_t midiOutShortMsg(HMIDIOUT h, uint32_t w) override {
-    log("msg", h, w);
-    return h == 0 ? 5 : 0;
-  }
   uint32_t midiOutSetVolume(uint32_t id, uint32_t v) override {
     log("volume", id, v);
     return 0;
@@ -74,7 +71,9 @@ class RecordingMidiOut final : public MidiOutService {
   }
   uint32_t midiOutClose(HMIDIOUT h) override { return logHandle("close", h); }
   int64_t heardLatencyNs(HMIDIOUT) const override { return latencyNs; }
+  int64_t scheduleMarginNs(HMIDIOUT) const override { return marginNs; }
   int64_t latencyNs = 0;  // how late the fake's tones are heard
+  int64_t marginNs = 0;   // how late a message may come for its time (0: played when sent)
 
   // The packed words sent, in order.
   std::vector<uint32_t> messages() const {
@@ -91,14 +90,21 @@ class RecordingMidiOut final : public MidiOutService {
     return out;
   }
 
+ protected:
+  uint32_t shortMsg(HMIDIOUT h, uint32_t w, int64_t atNs) override {
+    log("msg", h, w, atNs);
+    return h == 0 ? 5 : 0;
+  }
+
  private:
   static void fill(MidiOutCaps& caps, const std::string& name, uint16_t tech) {
     std::memset(caps.szPname, 0, sizeof caps.szPname);
     std::strncpy(caps.szPname, name.c_str(), sizeof caps.szPname - 1);
     caps.wTechnology = tech;
   }
-  void log(const char* op, uint32_t a, uint32_t b = 0) {
-    calls.push_back({op, a, b, clock_ != nullptr ? clock_->nowNs() / 1e6 : 0});
+  void log(const char* op, uint32_t a, uint32_t b = 0, int64_t atNs = kNow) {
+    const double now = clock_ != nullptr ? static_cast<double>(clock_->nowNs()) / 1e6 : 0;
+    calls.push_back({op, a, b, now, atNs == kNow ? now : static_cast<double>(atNs) / 1e6});
   }
   uint32_t logHandle(const char* op, HMIDIOUT h) {
     log(op, h);

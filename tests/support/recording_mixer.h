@@ -10,8 +10,9 @@
 namespace taktovi::test {
 
 struct MixerLog {
-  std::vector<std::string> calls;  // "create", "coop 1", "buffer 1234 a2", "lock", "unlock 1234", "play 1",
-                                   // "pos 0", "freq 34600", "vol -500", "getvol", "release buffer", ...
+  std::vector<std::string>
+      calls;  // "create", "coop 1", "buffer 1234 a2", "lock", "unlock 1234", "play 1",
+              // "pos 0", "freq 34600", "vol -500", "fade", "getvol", "release buffer", ...
   std::map<std::string, HRESULT> failures;  // operation name -> result
   int32_t volume = 0;
   std::vector<uint8_t> lastData;
@@ -47,23 +48,30 @@ class RecordingBuffer final : public SoundBuffer {
     log_.add("play " + std::to_string(flags));
     return DS_OK;
   }
-  HRESULT SetCurrentPosition(uint32_t p) override {
+  HRESULT GetVolume(int32_t* v) override {
+    log_.add("getvol");
+    *v = log_.volume;
+    return DS_OK;
+  }
+
+ protected:
+  HRESULT setCurrentPosition(uint32_t p, int64_t) override {
     log_.add("pos " + std::to_string(p));
     return DS_OK;
   }
-  HRESULT SetFrequency(uint32_t hz) override {
+  HRESULT setFrequency(uint32_t hz, int64_t) override {
     log_.add("freq " + std::to_string(hz));
     return hz < DSBFREQUENCY_MIN || hz > DSBFREQUENCY_MAX ? DSERR_INVALIDPARAM : DS_OK;
   }
-  HRESULT SetVolume(int32_t v) override {
+  HRESULT setVolume(int32_t v, int64_t) override {
     log_.add("vol " + std::to_string(v));
     if (v < DSBVOLUME_MIN || v > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
     log_.volume = v;
     return DS_OK;
   }
-  HRESULT GetVolume(int32_t* v) override {
-    log_.add("getvol");
-    *v = log_.volume;
+  HRESULT fadeOut(int64_t) override {
+    log_.add("fade");
+    log_.volume = DSBVOLUME_MIN;
     return DS_OK;
   }
 

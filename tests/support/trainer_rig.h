@@ -64,14 +64,15 @@ class TrainerRig {
   void clickAt(double ms, QWidget* w) {
     pump.input(ms, [w] { QTest::mouseClick(w, Qt::LeftButton); });
   }
-  // Note-ons (and rests) with the all-notes-off that ended each, from `fromMs` on.
+  // Note-ons (and rests) with the all-notes-off that ended each, at their planned times, from
+  // `fromMs` on.
   std::vector<Tone> tones(double fromMs = 0) const {
     std::vector<Tone> out;
     for (const auto& c : midi.calls) {
-      if (c.op != "msg" || c.timeMs < fromMs) continue;
+      if (c.op != "msg" || c.atMs < fromMs) continue;
       const uint32_t status = c.b & 0xF0;
-      if (status == 0x90 || status == 0x80) out.push_back({c.timeMs, -1, c.b});
-      if (c.b == kAllNotesOff && !out.empty() && out.back().off < 0) out.back().off = c.timeMs;
+      if (status == 0x90 || status == 0x80) out.push_back({c.atMs, -1, c.b});
+      if (c.b == kAllNotesOff && !out.empty() && out.back().off < 0) out.back().off = c.atMs;
     }
     return out;
   }
