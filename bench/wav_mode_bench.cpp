@@ -104,10 +104,10 @@ void toneEnd() {
       const int64_t t0 = clock.nowNs();
       rig.sound.lopeta_savel();
       us.push_back((clock.nowNs() - t0) / 1e3);
-      rig.engine.render(16384);  // drains the fade's commands
+      rig.engine.render(16384);  // drains the commands
     }
-    std::printf("lopeta_savel in WAV mode: median %.1f us, max %.1f us (%.0f volume steps each)\n",
-                median(us), *std::max_element(us.begin(), us.end()), 4751.0);
+    std::printf("lopeta_savel in WAV mode (one fade command): median %.1f us, max %.1f us\n", median(us),
+                *std::max_element(us.begin(), us.end()));
   }
   // Largest step at the end of a full-level tone, against a 5 ms linear fade of the same signal.
   TestClock clock;
