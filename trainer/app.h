@@ -48,7 +48,9 @@ int runTrainer(int argc, char** argv, const char* applicationTitle) {
   // A logout, kill or Ctrl+C ends the program as EXIT does, from the event loop.
   QuitSignals quit([&trainer](int) { trainer.form->exitProgram(); });
   trainer.form->show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  quit.ignoreUntilExit();  // the engine and the window still go down
+  return status;
 }
 
 }  // namespace taktovi
