@@ -93,8 +93,14 @@ class GermanQtTexts {
   bool loaded_ = false;
 };
 
+// A directory in which nothing is ever found: a path through a file.
+inline constexpr const char* kNowhere = "/dev/null/";
+
 // The directory of the running executable, ending with '/': where the file really is, also when
-// the program was started through a symbolic link; "./" if the system does not say.
-std::string executableDirectory();
+// the program was started through a symbolic link. The kernel's link `selfLink` tells; where it
+// cannot be read, `startedAs` (argv[0]) does: a path, from the current directory if relative, or
+// a bare name, found on PATH as the shell found it. Failing both, kNowhere, never the current
+// directory: what lies there is not ours.
+std::string executableDirectory(const std::string& startedAs, const std::string& selfLink = "/proc/self/exe");
 
 }  // namespace taktovi

@@ -29,6 +29,10 @@ std::string probeDirectory(
 
 const fs::path kProbe = fs::canonical(TAKTOVI_PROBE);
 
+void writeProgram(const test::TempDir& dir, const std::string& name, const test::Bytes& bytes) {
+  fs::permissions(dir.write(name, bytes), fs::perms::owner_all);
+}
+
 }  // namespace
 
 TEST(ExecutableDirectory, IsWhereTheFileIsWhateverLinkStartedIt) {
@@ -49,6 +53,31 @@ TEST(ExecutableDirectory, StaysAfterTheFileWasReplaced) {
   const fs::path copy = dir.path() / "probe";
   fs::copy_file(kProbe, copy);
   EXPECT_EQ(probeDirectory(copy, "/", [&] { fs::remove(copy); }), dir.path().string() + "/");
+}
+
+TEST(ExecutableDirectory, WithoutProcItIsWhereTheStartingPathLeadsNeverTheCurrentDirectory) {
+  const std::string noProc = "/nonexistent/proc/self/exe";
+  test::TempDir dir;
+  fs::create_directories(dir.path() / "lib");
+  fs::create_directories(dir.path() / "bin");
+  writeProgram(dir, "lib/probe", {'#', '!'});
+  fs::create_symlink("../lib/probe", dir.path() / "bin" / "probe");
+  const std::string lib = dir.path().string() + "/lib/";
+  // A path, absolute or from the current directory, through a link.
+  EXPECT_EQ(executableDirectory((dir.path() / "bin/probe").string(), noProc), lib);
+  const fs::path before = fs::current_path();
+  fs::current_path(dir.path());
+  EXPECT_EQ(executableDirectory("bin/probe", noProc), lib);
+  // A bare name, on PATH; one of that name in the current directory is not ours.
+  writeProgram(dir, "probe", {'#', '!'});
+  const std::string path = std::getenv("PATH");
+  setenv("PATH", (dir.path().string() + "/nothing:" + dir.path().string() + "/bin").c_str(), 1);
+  EXPECT_EQ(executableDirectory("probe", noProc), lib);
+  setenv("PATH", "/nonexistent", 1);
+  EXPECT_EQ(executableDirectory("probe", noProc), kNowhere);
+  setenv("PATH", path.c_str(), 1);
+  fs::current_path(before);
+  EXPECT_FALSE(fs::exists(std::string(kNowhere) + "probe"));
 }
 
 TEST(SiblingProgramStarter, FailsForAMissingOrNonExecutableProgramAndSaysWhereItLooked) {

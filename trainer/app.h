@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <memory>
+#include <string>
 
 #include "audio/audio_engine.h"
 #include "audio/engine_mixer.h"
@@ -17,15 +18,15 @@ namespace taktovi {
 
 template <typename Window>
 struct TrainerApp {
-  explicit TrainerApp(QSize screen)
+  // `dir`: the executable's directory, where the samples are and the other program is.
+  TrainerApp(QSize screen, const std::string& dir)
       : engine(clock, AudioEngine::Options{.synthPlan = builtinSynthPlan()}),
         midi(engine, openAlsaPorts()),
         mixers(&engine),
         pump(clock),
-        starter(executableDirectory()),
-        form(std::make_unique<Window>(TrainerDeps{midi, mixers, executableDirectory(), clock, pump, errors,
-                                                  starter, draws, screen,
-                                                  [&e = engine] { return e.report(); }})) {}
+        starter(dir),
+        form(std::make_unique<Window>(TrainerDeps{midi, mixers, dir, clock, pump, errors, starter, draws,
+                                                  screen, [&e = engine] { return e.report(); }})) {}
   SteadyClock clock;
   AudioEngine engine;
   SystemMidiOut midi;
@@ -41,10 +42,12 @@ struct TrainerApp {
 // screen, the termination signals, the event loop.
 template <typename Window>
 int runTrainer(int argc, char** argv, const char* applicationTitle) {
+  const std::string startedAs = argc > 0 ? argv[0] : "";
+  const std::string dir = executableDirectory(startedAs);
   QApplication app(argc, argv);
   QApplication::setApplicationName(applicationTitle);
   GermanQtTexts german;
-  TrainerApp<Window> trainer(QGuiApplication::primaryScreen()->geometry().size());
+  TrainerApp<Window> trainer(QGuiApplication::primaryScreen()->geometry().size(), dir);
   // A logout, kill or Ctrl+C ends the program as EXIT does, from the event loop.
   QuitSignals quit([&trainer](int) { trainer.form->exitProgram(); });
   trainer.form->show();
