@@ -6,7 +6,6 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
-#include <QProcess>
 #include <QTranslator>
 #include <chrono>
 #include <cstdlib>
@@ -20,10 +19,6 @@ void MessageBoxErrorDisplay::show(const std::string& message) {
   QString text = QString::fromStdString(message);
   text.replace('\r', '\n');  // messages keep their carriage returns; the box shows them as lines
   QMessageBox::critical(parent_, QCoreApplication::applicationName(), text.trimmed());
-}
-
-bool SiblingProgramStarter::start(const std::string& fileName) {
-  return QProcess::startDetached(QString::fromStdString(dir_ + fileName), {});
 }
 
 int TimeSeededDraws::draw(int n) {

@@ -45,24 +45,16 @@ auto guarded(ErrorDisplay& display, F f) {
   };
 }
 
-// Starts a program by file name from the running executable's directory, no arguments.
+// Starts a program by file name from the running executable's directory, no arguments
+// (program_start.h).
 class ProgramStarter {
  public:
   virtual ~ProgramStarter() = default;
-  // True when the program has started.
+  // True once the program is up, its window shown. A program that does not come up is ended:
+  // false, and nothing of it runs.
   virtual bool start(const std::string& fileName) = 0;
   // Where the program is looked for, for messages.
   virtual std::string location(const std::string& fileName) const = 0;
-};
-
-class SiblingProgramStarter final : public ProgramStarter {
- public:
-  explicit SiblingProgramStarter(std::string executableDir) : dir_(std::move(executableDir)) {}
-  bool start(const std::string& fileName) override;
-  std::string location(const std::string& fileName) const override { return dir_ + fileName; }
-
- private:
-  std::string dir_;
 };
 
 // Uniform draws from 0 to n - 1; the system's generator is seeded from the time of day

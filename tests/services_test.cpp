@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QTimer>
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
+#include "kit/program_start.h"
 #include "kit/services.h"
+#include "support/processes.h"
 #include "support/wav_builder.h"
 
 using namespace taktovi;
@@ -31,6 +39,11 @@ const fs::path kProbe = fs::canonical(TAKTOVI_PROBE);
 
 void writeProgram(const test::TempDir& dir, const std::string& name, const test::Bytes& bytes) {
   fs::permissions(dir.write(name, bytes), fs::perms::owner_all);
+}
+
+// This process has no child left, running or unreaped.
+bool noChildren() {
+  return waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD;
 }
 
 }  // namespace
@@ -87,4 +100,38 @@ TEST(SiblingProgramStarter, FailsForAMissingOrNonExecutableProgramAndSaysWhereIt
   EXPECT_FALSE(starter.start("taktovi2demo"));  // missing
   dir.write("taktovi2demo", {'#', '!'});
   EXPECT_FALSE(starter.start("taktovi2demo"));  // not executable
+}
+
+TEST(SiblingProgramStarter, AProgramThatDiesOrNeverReportsFailsAndIsEnded) {
+  test::TempDir dir;
+  // A damaged copy: the first 4096 bytes of a real program, which dies as it starts.
+  std::ifstream real(kProbe, std::ios::binary);
+  test::Bytes head(4096);
+  real.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  writeProgram(dir, "damaged", head);
+  const std::string script = "#!/bin/sh\ntrap '' TERM\nexec sleep 600\n";  // ignores SIGTERM
+  writeProgram(dir, "silent", test::Bytes(script.begin(), script.end()));
+
+  QElapsedTimer t;
+  t.start();
+  SiblingProgramStarter patient(dir.path().string() + "/", std::chrono::seconds(30));
+  EXPECT_FALSE(patient.start("damaged"));
+  EXPECT_LT(t.elapsed(), 10000);  // its end is noticed at once, not once the patience is over
+  EXPECT_TRUE(noChildren());
+
+  // Another process's report does not count as the child's.
+  QTimer::singleShot(100, [] { reportStartedTo(getpid()); });
+  SiblingProgramStarter brief(dir.path().string() + "/", std::chrono::milliseconds(800));
+  EXPECT_FALSE(brief.start("silent"));
+  EXPECT_TRUE(noChildren());
+}
+
+TEST(SiblingProgramStarter, AProgramThatReportsUpIsLeftRunning) {
+  const fs::path probe = fs::canonical(TAKTOVI_STARTED_PROBE);
+  SiblingProgramStarter starter(probe.parent_path().string() + "/", std::chrono::seconds(60));
+  ASSERT_TRUE(starter.start(probe.filename().string()));
+  const pid_t pid = test::waitForChildProgram(std::chrono::seconds(5));
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(test::executableOf(pid), probe);
+  EXPECT_TRUE(test::terminateAndReap(pid));
 }

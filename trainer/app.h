@@ -4,12 +4,14 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
 #include <memory>
 #include <string>
 
 #include "audio/audio_engine.h"
 #include "audio/engine_mixer.h"
 #include "audio/system_midi_out.h"
+#include "kit/program_start.h"
 #include "kit/quit_signals.h"
 #include "sound/program_plan.h"
 #include "trainer/trainer_window.h"
@@ -39,7 +41,8 @@ struct TrainerApp {
 };
 
 // A trainer's main: the application title, Qt's texts in German, the window on the primary
-// screen, the termination signals, the event loop.
+// screen, the termination signals, the event loop. Once the window shows, the program that
+// started this one, if it waits for that, hears that it is up.
 template <typename Window>
 int runTrainer(int argc, char** argv, const char* applicationTitle) {
   const std::string startedAs = argc > 0 ? argv[0] : "";
@@ -51,6 +54,7 @@ int runTrainer(int argc, char** argv, const char* applicationTitle) {
   // A logout, kill or Ctrl+C ends the program as EXIT does, from the event loop.
   QuitSignals quit([&trainer](int) { trainer.form->exitProgram(); });
   trainer.form->show();
+  QTimer::singleShot(0, [] { reportStarted(); });
   const int status = QApplication::exec();
   quit.ignoreUntilExit();  // the engine and the window still go down
   return status;
