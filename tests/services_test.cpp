@@ -12,6 +12,7 @@
 
 #include "kit/program_start.h"
 #include "kit/services.h"
+#include "kit/start_messages.h"
 #include "support/processes.h"
 #include "support/wav_builder.h"
 
@@ -134,4 +135,34 @@ TEST(SiblingProgramStarter, AProgramThatReportsUpIsLeftRunning) {
   ASSERT_GT(pid, 0);
   EXPECT_EQ(test::executableOf(pid), probe);
   EXPECT_TRUE(test::terminateAndReap(pid));
+}
+
+TEST(NoDesktop, TheProgramSaysSoInGermanAndEndsWithStatusOne) {
+  for (const char* display : {"", ":99"}) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("DISPLAY", display);
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    program.setProcessEnvironment(env);
+    program.start(TAKTOVI_CHOICE_PROGRAM, {});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QString err = QString::fromUtf8(program.readAllStandardError());
+    EXPECT_EQ(err, QString("taktovi1demo: ") + QString::fromUtf8(kNoDesktopText) + "\n") << display;
+  }
+  // Where Qt finds another platform after all, its warnings on the way are shown as ever.
+  QProcess program;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("DISPLAY", "");
+  env.insert("QT_QPA_PLATFORM", "xcb;offscreen");
+  program.setProcessEnvironment(env);
+  program.start(TAKTOVI_CHOICE_PROGRAM, {});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  ASSERT_TRUE(test::waitUntilStarted(static_cast<pid_t>(program.processId()), std::chrono::seconds(60)));
+  program.terminate();
+  ASSERT_TRUE(program.waitForFinished(30000));
+  EXPECT_EQ(program.exitCode(), 0);
+  EXPECT_TRUE(program.readAllStandardError().contains("could not connect to display"));
 }

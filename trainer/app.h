@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QScreen>
 #include <QTimer>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,7 @@
 #include "audio/system_midi_out.h"
 #include "kit/program_start.h"
 #include "kit/quit_signals.h"
+#include "kit/start_messages.h"
 #include "sound/program_plan.h"
 #include "trainer/trainer_window.h"
 
@@ -41,13 +43,16 @@ struct TrainerApp {
 };
 
 // A trainer's main: the application title, Qt's texts in German, the window on the primary
-// screen, the termination signals, the event loop. Once the window shows, the program that
-// started this one, if it waits for that, hears that it is up.
+// screen, the termination signals, the event loop. With no desktop, a German line on standard
+// error and status 1 instead. Once the window shows, the program that started this one, if it
+// waits for that, hears that it is up.
 template <typename Window>
 int runTrainer(int argc, char** argv, const char* applicationTitle) {
   const std::string startedAs = argc > 0 ? argv[0] : "";
   const std::string dir = executableDirectory(startedAs);
+  StartMessages messages(std::filesystem::path(startedAs).filename().string());
   QApplication app(argc, argv);
+  messages.release();
   QApplication::setApplicationName(applicationTitle);
   GermanQtTexts german;
   TrainerApp<Window> trainer(QGuiApplication::primaryScreen()->geometry().size(), dir);
