@@ -48,7 +48,9 @@ static void sdlCallback(void* user, Uint8* stream, int len) {
 
 AudioEngine::AudioEngine(const Clock& clock, Options options)
     : clock_(clock), rate_(options.rate), period_(options.period), voice_(options.rate) {
-  soundfont_ = findSoundfont(options.soundfonts);
+  const FoundSoundfont found = findSoundfont(options.soundfonts);
+  soundfont_ = found.path;
+  soundfontRejected_ = found.rejected;
   offline_ = options.output == Output::Offline;
   if (!offline_) {
     // Audio brings in SDL's event subsystem, whose SIGINT/SIGTERM handlers would swallow
@@ -98,9 +100,10 @@ AudioEngine::~AudioEngine() {
   freeSynth(synth_.release());
 }
 
-bool AudioEngine::synthAvailable() const {
-  if (soundfont_.empty()) return false;
-  return worker_ == nullptr || worker_->state() != SynthWorker::State::Failed;
+AudioReport::Soundfont AudioEngine::soundfontState() const {
+  using enum AudioReport::Soundfont;
+  if (soundfont_.empty()) return soundfontRejected_ ? Unusable : Missing;
+  return worker_ != nullptr && worker_->state() == SynthWorker::State::Failed ? Unusable : Usable;
 }
 
 void AudioEngine::waitForSynth() {

@@ -118,14 +118,16 @@ class AudioEngine {
 
   // True while a usable soundfont exists: from start-up on (the file is checked at once; it
   // loads meanwhile), false only when there is none or it failed to load.
-  bool synthAvailable() const;
+  bool synthAvailable() const { return soundfontState() == AudioReport::Soundfont::Usable; }
+  // The same, telling a missing soundfont from one that cannot be used.
+  AudioReport::Soundfont soundfontState() const;
   // Waits until the worker has nothing to do: the soundfont is loaded, and so is every preset
   // the audio thread has asked for so far (tests, benchmarks).
   void waitForSynth();
 
   bool hasDevice() const { return device_ != 0; }
   // Whether there is an output and a soundfont (offline rendering counts as an output).
-  AudioReport report() const { return {offline_ || device_ != 0, synthAvailable()}; }
+  AudioReport report() const { return {offline_ || device_ != 0, soundfontState()}; }
   bool isOffline() const { return offline_; }
   int rate() const { return rate_; }
   int period() const { return period_; }
@@ -196,6 +198,7 @@ class AudioEngine {
 
   // The soundfont and its loader; no worker when there is no soundfont or nothing renders.
   std::string soundfont_;
+  bool soundfontRejected_ = false;  // a candidate exists that is no soundfont
   SoundfontReads reads_;
   std::unique_ptr<SynthWorker> worker_;
 

@@ -41,7 +41,7 @@ uint32_t SystemMidiOut::midiOutOpen(HMIDIOUT& handle, uint32_t id) {
   if (isBuiltin(id)) {
     // Without an audio output the synthesizer would take every message and sound none.
     const AudioReport r = engine_.report();
-    if (!r.output || !r.soundfont) return MMSYSERR_NODRIVER;
+    if (!r.output || r.soundfont != AudioReport::Soundfont::Usable) return MMSYSERR_NODRIVER;
     open->builtin = true;
   } else if (id <= listed_.size()) {
     open->port = listed_[id - 1];

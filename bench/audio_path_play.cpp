@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
   SystemMidiOut midi(engine, openAlsaPorts());
   EngineMixerFactory mixers(&engine);
   QtEventPump pump(clock);
-  SoundOutput sound({{}, midi, mixers, clock, executableDirectory()});
+  SoundOutput sound({{}, midi, mixers, clock, executableDirectory(argv[0])});
   sound.startUp();
   sound.finishCreation();
   engine.waitForSynth();

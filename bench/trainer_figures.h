@@ -81,7 +81,7 @@ struct RealClockWindow {
 // round in MIDI mode and after one in WAV mode (`round(window, wavMode)` plays one).
 template <typename Window, typename Round>
 void printStartAndMemory(std::chrono::steady_clock::time_point t0, Round round) {
-  TrainerApp<Window> trainer({1024, 768});
+  TrainerApp<Window> trainer({1024, 768}, executableDirectory({}));
   FirstPaint painted(trainer.form->centralWidget());
   trainer.form->show();
   while (!painted) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -54,11 +54,18 @@ QuitSignals::QuitSignals(std::function<void(int)> callback, QObject* parent)
 }
 
 QuitSignals::~QuitSignals() {
-  for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+  if (!ignoring_)
+    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
   writeEnd.store(-1);
   delete notifier_;
   ::close(fds_[0]);
   ::close(fds_[1]);
+}
+
+void QuitSignals::ignoreUntilExit() {
+  ignoring_ = true;
+  for (int s : kSignals) signal(s, SIG_IGN);
+  notifier_->setEnabled(false);  // nor does one already received reach the callback
 }
 
 void QuitSignals::readPending() {

@@ -6,7 +6,8 @@
 //
 // One instance at a time (the handler reaches it through the one static write end); it
 // needs a QCoreApplication. The callback runs once per signal received, also from inside
-// nested event loops (a melody's waits). The destructor puts the previous handlers back.
+// nested event loops (a melody's waits). The destructor puts the previous handlers back,
+// unless the program has begun to end (ignoreUntilExit).
 
 #include <signal.h>
 
@@ -29,6 +30,11 @@ class QuitSignals final : public QObject {
   QuitSignals(const QuitSignals&) = delete;
   QuitSignals& operator=(const QuitSignals&) = delete;
 
+  // The event loop has returned and the program tears down: from now on, also after this
+  // object is gone, the signals are ignored. A signal then asks for what is happening anyway,
+  // and must not end the process with its own status instead of the program's.
+  void ignoreUntilExit();
+
  private:
   void readPending();
 
@@ -36,6 +42,7 @@ class QuitSignals final : public QObject {
   int fds_[2] = {-1, -1};
   std::array<struct sigaction, kSignals.size()> previous_{};
   QSocketNotifier* notifier_ = nullptr;
+  bool ignoring_ = false;
 };
 
 }  // namespace taktovi

@@ -45,24 +45,16 @@ auto guarded(ErrorDisplay& display, F f) {
   };
 }
 
-// Starts a program by file name from the running executable's directory, no arguments.
+// Starts a program by file name from the running executable's directory, no arguments
+// (program_start.h).
 class ProgramStarter {
  public:
   virtual ~ProgramStarter() = default;
-  // True when the program has started.
+  // True once the program is up, its window shown. A program that does not come up is ended:
+  // false, and nothing of it runs.
   virtual bool start(const std::string& fileName) = 0;
   // Where the program is looked for, for messages.
   virtual std::string location(const std::string& fileName) const = 0;
-};
-
-class SiblingProgramStarter final : public ProgramStarter {
- public:
-  explicit SiblingProgramStarter(std::string executableDir) : dir_(std::move(executableDir)) {}
-  bool start(const std::string& fileName) override;
-  std::string location(const std::string& fileName) const override { return dir_ + fileName; }
-
- private:
-  std::string dir_;
 };
 
 // Uniform draws from 0 to n - 1; the system's generator is seeded from the time of day
@@ -93,8 +85,14 @@ class GermanQtTexts {
   bool loaded_ = false;
 };
 
+// A directory in which nothing is ever found: a path through a file.
+inline constexpr const char* kNowhere = "/dev/null/";
+
 // The directory of the running executable, ending with '/': where the file really is, also when
-// the program was started through a symbolic link; "./" if the system does not say.
-std::string executableDirectory();
+// the program was started through a symbolic link. The kernel's link `selfLink` tells; where it
+// cannot be read, `startedAs` (argv[0]) does: a path, from the current directory if relative, or
+// a bare name, found on PATH as the shell found it. Failing both, kNowhere, never the current
+// directory: what lies there is not ours.
+std::string executableDirectory(const std::string& startedAs, const std::string& selfLink = "/proc/self/exe");
 
 }  // namespace taktovi

@@ -4,8 +4,11 @@
 namespace taktovi {
 
 struct AudioReport {
-  bool output = true;     // an audio output device is open
-  bool soundfont = true;  // the built-in synthesizer has a soundfont
+  // The built-in synthesizer's soundfont: usable, none found, or one found that cannot be
+  // used (no soundfont header, or it failed to load).
+  enum class Soundfont { Usable, Missing, Unusable };
+  bool output = true;  // an audio output device is open
+  Soundfont soundfont = Soundfont::Usable;
 };
 
 }  // namespace taktovi

@@ -18,6 +18,19 @@ static void registerPanelText() {
 namespace taktovi {
 
 namespace {
+const char* audioNote(const AudioReport& r) {
+  using enum AudioReport::Soundfont;
+  switch (r.soundfont) {
+    case Missing:
+      return r.output ? kNoSoundfontText : kNoOutputNoSoundfontText;
+    case Unusable:
+      return r.output ? kUnusableSoundfontText : kNoOutputUnusableSoundfontText;
+    case Usable:
+      break;
+  }
+  return r.output ? "" : kNoOutputText;
+}
+
 template <typename T>
 T* part(QWidget* panel, const char* name) {
   T* w = panel->findChild<T*>(name);
@@ -53,11 +66,7 @@ void SoundPanel::hae_midilaitteet() {
   panel_->show();
   if (names_.raiseOnOpen) panel_->raise();
   Edit3_->clear();
-  const AudioReport r = audio_ ? audio_() : AudioReport{};
-  note_->setText(!r.output && !r.soundfont ? kNoOutputNoSoundfontText
-                 : !r.output               ? kNoOutputText
-                 : !r.soundfont            ? kNoSoundfontText
-                                           : "");
+  note_->setText(QString::fromUtf8(audioNote(audio_ ? audio_() : AudioReport{})));
   laitenumerot_ = sound_.listDevices();
   ComboBox1_->clear();
   for (const auto& d : laitenumerot_) ComboBox1_->addItem(QString::fromStdString(d.name));

@@ -44,11 +44,14 @@ inline constexpr const char* kWavModeText = "WAV MODE";
 inline constexpr const char* kNoOutputText = "KEINE AUDIO-AUSGABE GEFUNDEN.";
 inline constexpr const char* kNoSoundfontText = "KEIN SOUNDFONT GEFUNDEN.";
 inline constexpr const char* kNoOutputNoSoundfontText = "KEINE AUDIO-AUSGABE UND KEIN SOUNDFONT GEFUNDEN.";
+inline constexpr const char* kUnusableSoundfontText = "DER SOUNDFONT KANN NICHT BENUTZT WERDEN.";
+inline constexpr const char* kNoOutputUnusableSoundfontText =
+    "KEINE AUDIO-AUSGABE GEFUNDEN, DER SOUNDFONT KANN NICHT BENUTZT WERDEN.";
 
 class SoundPanel : public QObject {
  public:
-  // `panel` holds the controls named in `names`. `audio` tells whether an audio output and a soundfont were
-  // found; what is missing is shown in AudioNote whenever the panel opens.
+  // `panel` holds the controls named in `names`. `audio` tells whether an audio output and a usable
+  // soundfont were found; what is missing or unusable is shown in AudioNote whenever the panel opens.
   SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names,
              std::function<AudioReport()> audio);
 

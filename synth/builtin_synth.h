@@ -34,8 +34,13 @@ namespace taktovi {
 
 // The soundfonts tried, in order; the first that exists is used.
 std::vector<std::string> defaultSoundfonts();
-// The first candidate that exists and has a soundfont header; empty when there is none.
-std::string findSoundfont(const std::vector<std::string>& candidates);
+// The first candidate that exists and has a soundfont header (path empty when there is none),
+// and whether a candidate exists that has none.
+struct FoundSoundfont {
+  std::string path;
+  bool rejected = false;
+};
+FoundSoundfont findSoundfont(const std::vector<std::string>& candidates);
 
 // Every open, read, seek and close FluidSynth makes on the soundfont goes through our file
 // callbacks and is counted here; those made on `renderThread` are counted apart. By design

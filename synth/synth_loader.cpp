@@ -18,12 +18,18 @@ std::vector<std::string> defaultSoundfonts() {
           "/usr/share/sounds/sf2/TimGM6mb.sf2"};
 }
 
-std::string findSoundfont(const std::vector<std::string>& candidates) {
+FoundSoundfont findSoundfont(const std::vector<std::string>& candidates) {
+  FoundSoundfont found;
   for (const auto& c : candidates) {
     std::error_code ec;
-    if (std::filesystem::is_regular_file(c, ec) && fluid_is_soundfont(c.c_str())) return c;
+    if (!std::filesystem::exists(c, ec)) continue;
+    if (std::filesystem::is_regular_file(c, ec) && fluid_is_soundfont(c.c_str())) {
+      found.path = c;
+      return found;
+    }
+    found.rejected = true;
   }
-  return {};
+  return found;
 }
 
 namespace {

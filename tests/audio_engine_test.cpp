@@ -119,24 +119,36 @@ TEST(AudioEngine, WithoutSoundfontTheSynthIsUnavailableAndSilent) {
   TestClock clock;
   AudioEngine engine(clock, offline({"/nonexistent/a.sf2"}));
   EXPECT_FALSE(engine.synthAvailable());
+  EXPECT_EQ(engine.report().soundfont, AudioReport::Soundfont::Missing);
   OfflineRun run(engine, clock);
   engine.midi(0x007F3C90);
   run.runMs(200);
   EXPECT_EQ(run.peak(0, static_cast<int64_t>(run.out.size() / 2)), 0.0f);
 }
 
-TEST(AudioEngine, CorruptSoundfontIsUnavailable) {
+TEST(AudioEngine, CorruptSoundfontIsUnavailableAndReportedAsUnusable) {
   char path[] = "/tmp/taktovi-sf-XXXXXX";
   const int fd = mkstemp(path);
   ASSERT_GE(fd, 0);
-  // A RIFF sfbk header with nothing behind it.
+  // A RIFF sfbk header with nothing behind it: found, and it fails to load.
   const char junk[] = "RIFF\x04\x00\x00\x00sfbkLIST\xff\xff\x00\x00";
   ASSERT_EQ(write(fd, junk, sizeof junk - 1), static_cast<ssize_t>(sizeof junk - 1));
   close(fd);
   TestClock clock;
+  {
+    AudioEngine engine(clock, offline({"/nonexistent/a.sf2", path}));
+    engine.waitForSynth();
+    EXPECT_FALSE(engine.synthAvailable());
+    EXPECT_EQ(engine.report().soundfont, AudioReport::Soundfont::Unusable);
+  }
+  // No soundfont header at all; a usable one behind it is taken.
+  ASSERT_EQ(truncate(path, 4), 0);
   AudioEngine engine(clock, offline({path}));
-  engine.waitForSynth();
   EXPECT_FALSE(engine.synthAvailable());
+  EXPECT_EQ(engine.report().soundfont, AudioReport::Soundfont::Unusable);
+  auto behind = offline({path, findSoundfont(defaultSoundfonts()).path});
+  behind.loadSynth = false;
+  EXPECT_EQ(AudioEngine(clock, behind).report().soundfont, AudioReport::Soundfont::Usable);
   unlink(path);
 }
 
@@ -168,7 +180,7 @@ TEST(AudioEngine, NoDeviceTakesCommandsAndStaysSilent) {
   EXPECT_EQ(midi.midiOutOpen(h, 0), MMSYSERR_NODRIVER);
   EXPECT_EQ(h, 0u);
   EXPECT_FALSE(engine.report().output);
-  EXPECT_TRUE(engine.report().soundfont);
+  EXPECT_EQ(engine.report().soundfont, AudioReport::Soundfont::Usable);
 }
 
 TEST(AudioEngine, DummyDriverRunsTheCallback) {

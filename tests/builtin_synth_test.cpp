@@ -91,7 +91,7 @@ TEST(BuiltinSynth, ChannelsWithoutAProgramPlayProgram0AndTheDrumKitIsNeverLoaded
 
 TEST(BuiltinSynth, FileReadsOnTheRenderingThreadAreSeen) {
   SoundfontReads reads;
-  LoadedSynth* s = loadSynth(findSoundfont(defaultSoundfonts()), 48000, {{0}, {}, {}}, reads);
+  LoadedSynth* s = loadSynth(findSoundfont(defaultSoundfonts()).path, 48000, {{0}, {}, {}}, reads);
   ASSERT_NE(s, nullptr);
   EXPECT_GT(reads.all.load(), 0u);
   EXPECT_EQ(reads.onRenderThread.load(), 0u);  // this thread does not render yet

@@ -83,6 +83,21 @@ TEST(QuitSignals, ACallbackThatEndsEverythingMayDeleteTheService) {
   EXPECT_EQ(disposition(SIGTERM), SIG_DFL);
 }
 
+TEST(QuitSignals, OnceTheProgramEndsASignalNeitherReachesTheCallbackNorKillsIt) {
+  int calls = 0;
+  {
+    QuitSignals quit([&](int) { ++calls; });
+    raise(SIGTERM);  // received as the event loop returned; no loop handles it any more
+    quit.ignoreUntilExit();
+    for (int s : QuitSignals::kSignals) ASSERT_EQ(raise(s), 0);  // this process goes on
+    QCoreApplication::processEvents();
+  }
+  for (int s : QuitSignals::kSignals) ASSERT_EQ(raise(s), 0);  // also once the service is gone
+  QCoreApplication::processEvents();
+  EXPECT_EQ(calls, 0);
+  for (int s : QuitSignals::kSignals) signal(s, SIG_DFL);
+}
+
 TEST(QuitSignals, AnOpenAudioDeviceLeavesTheSignalsToTheProgram) {
   // SDL's audio brings its event subsystem, whose handlers would take SIGINT and SIGTERM.
   SteadyClock clock;

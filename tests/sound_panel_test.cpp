@@ -177,16 +177,20 @@ TEST(SoundPanel, SaysWhatTheSoundOutputIsMissing) {
   auto* note = rig.get<QLabel>("AudioNote");
   rig.action("MIDINI1")->trigger();
   EXPECT_EQ(note->text(), "");
+  using enum AudioReport::Soundfont;
   const struct {
     AudioReport report;
     const char* text;
-  } cases[] = {{{false, true}, "KEINE AUDIO-AUSGABE GEFUNDEN."},
-               {{true, false}, "KEIN SOUNDFONT GEFUNDEN."},
-               {{false, false}, "KEINE AUDIO-AUSGABE UND KEIN SOUNDFONT GEFUNDEN."}};
+  } cases[] = {{{false, Usable}, "KEINE AUDIO-AUSGABE GEFUNDEN."},
+               {{true, Missing}, "KEIN SOUNDFONT GEFUNDEN."},
+               {{false, Missing}, "KEINE AUDIO-AUSGABE UND KEIN SOUNDFONT GEFUNDEN."},
+               {{true, Unusable}, "DER SOUNDFONT KANN NICHT BENUTZT WERDEN."},
+               {{false, Unusable}, "KEINE AUDIO-AUSGABE GEFUNDEN, DER SOUNDFONT KANN NICHT BENUTZT WERDEN."}};
   for (const auto& c : cases) {
     rig.audio = c.report;
     rig.action("MIDINI1")->trigger();
     EXPECT_EQ(note->text(), c.text);
+    EXPECT_LE(note->heightForWidth(note->width()), note->height()) << c.text;  // no line cut off
   }
   // The note stands beside the failure of a choice, in the panel's free space.
   rig.midi.devices[0].openOk = false;

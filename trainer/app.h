@@ -4,12 +4,17 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QTimer>
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include "audio/audio_engine.h"
 #include "audio/engine_mixer.h"
 #include "audio/system_midi_out.h"
+#include "kit/program_start.h"
 #include "kit/quit_signals.h"
+#include "kit/start_messages.h"
 #include "sound/program_plan.h"
 #include "trainer/trainer_window.h"
 
@@ -17,15 +22,15 @@ namespace taktovi {
 
 template <typename Window>
 struct TrainerApp {
-  explicit TrainerApp(QSize screen)
+  // `dir`: the executable's directory, where the samples are and the other program is.
+  TrainerApp(QSize screen, const std::string& dir)
       : engine(clock, AudioEngine::Options{.synthPlan = builtinSynthPlan()}),
         midi(engine, openAlsaPorts()),
         mixers(&engine),
         pump(clock),
-        starter(executableDirectory()),
-        form(std::make_unique<Window>(TrainerDeps{midi, mixers, executableDirectory(), clock, pump, errors,
-                                                  starter, draws, screen,
-                                                  [&e = engine] { return e.report(); }})) {}
+        starter(dir),
+        form(std::make_unique<Window>(TrainerDeps{midi, mixers, dir, clock, pump, errors, starter, draws,
+                                                  screen, [&e = engine] { return e.report(); }})) {}
   SteadyClock clock;
   AudioEngine engine;
   SystemMidiOut midi;
@@ -38,17 +43,26 @@ struct TrainerApp {
 };
 
 // A trainer's main: the application title, Qt's texts in German, the window on the primary
-// screen, the termination signals, the event loop.
+// screen, the termination signals, the event loop. With no desktop, a German line on standard
+// error and status 1 instead. Once the window shows, the program that started this one, if it
+// waits for that, hears that it is up.
 template <typename Window>
 int runTrainer(int argc, char** argv, const char* applicationTitle) {
+  const std::string startedAs = argc > 0 ? argv[0] : "";
+  const std::string dir = executableDirectory(startedAs);
+  StartMessages messages(std::filesystem::path(startedAs).filename().string());
   QApplication app(argc, argv);
+  messages.release();
   QApplication::setApplicationName(applicationTitle);
   GermanQtTexts german;
-  TrainerApp<Window> trainer(QGuiApplication::primaryScreen()->geometry().size());
+  TrainerApp<Window> trainer(QGuiApplication::primaryScreen()->geometry().size(), dir);
   // A logout, kill or Ctrl+C ends the program as EXIT does, from the event loop.
   QuitSignals quit([&trainer](int) { trainer.form->exitProgram(); });
   trainer.form->show();
-  return QApplication::exec();
+  QTimer::singleShot(0, [] { reportStarted(); });
+  const int status = QApplication::exec();
+  quit.ignoreUntilExit();  // the engine and the window still go down
+  return status;
 }
 
 }  // namespace taktovi

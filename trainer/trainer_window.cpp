@@ -174,8 +174,12 @@ void TrainerWindow::exitProgram() {
 }
 
 void TrainerWindow::switchProgram() {
-  // A program that cannot be started would leave the user with none at all: stay open.
+  // The wait for the other program to come up may take seconds: no tone sounds on meanwhile.
+  player_.silence();
+  // A program that does not come up would leave the user with none at all: stay open, unless
+  // this one was ended meanwhile (a termination signal).
   if (!deps_.starter.start(plan_.sibling)) {
+    if (!isVisible()) return;
     errors_.show(std::string(plan_.siblingTitle) + " KANN NICHT GESTARTET WERDEN.\r\rDAS PROGRAMM \"" +
                  deps_.starter.location(plan_.sibling) + "\" FEHLT ODER IST NICHT AUSFÜHRBAR.");
     return;

@@ -5,9 +5,9 @@
 
 #include "kit/services.h"
 
-int main() {
+int main(int, char** argv) {
   std::string line;
   std::getline(std::cin, line);
-  std::cout << taktovi::executableDirectory() << std::endl;
+  std::cout << taktovi::executableDirectory(argv[0]) << std::endl;
   return 0;
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "audio/engine_mixer.h"
+#include "kit/program_start.h"
 #include "sound/instruments.h"
 #include "support/fake_services.h"
 #include "support/offline_run.h"
@@ -56,7 +57,7 @@ class InstalledRig {
   InstalledRig()
       : engine(clock, offline()),
         mixers(&engine),
-        starter(installedDir().string() + "/"),
+        starter(installedDir().string() + "/", std::chrono::seconds(60)),  // a sanitized build starts slowly
         run(engine, clock) {
     form = std::make_unique<Window>(TrainerDeps{
         midi, mixers, installedDir().string() + "/", clock, pump, errors, starter, draws, {800, 600}});
