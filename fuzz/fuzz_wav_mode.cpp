@@ -29,12 +29,14 @@ class NoMidi final : public MidiOutService {
     return MMSYSERR_BADDEVICEID;
   }
   uint32_t midiOutReset(HMIDIOUT) override { return MMSYSERR_INVALHANDLE; }
-  uint32_t midiOutShortMsg(HMIDIOUT, uint32_t) override { return MMSYSERR_INVALHANDLE; }
   uint32_t midiOutSetVolume(uint32_t, uint32_t) override { return MMSYSERR_BADDEVICEID; }
   uint32_t midiOutCachePatches(HMIDIOUT, uint32_t, const uint16_t*, uint32_t) override {
     return MMSYSERR_INVALHANDLE;
   }
   uint32_t midiOutClose(HMIDIOUT) override { return MMSYSERR_INVALHANDLE; }
+
+ protected:
+  uint32_t shortMsg(HMIDIOUT, uint32_t, int64_t) override { return MMSYSERR_INVALHANDLE; }
 };
 
 // A private directory that holds the instrument's file, as the executable's directory would.
