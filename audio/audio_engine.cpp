@@ -2,18 +2,23 @@
 
 #include <SDL.h>
 #include <sched.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 namespace taktovi {
 
 namespace {
 
-// Beyond one period, the schedule covers callbacks that wake early against the timeline: a
-// sound server asks for data in pieces, so its callbacks come in bursts of up to about half
-// a period, and never less than this.
-constexpr int64_t kMinSafetyNs = 6'000'000;
+// Beyond one period, the schedule covers how late the UI thread's turns come on a busy desktop
+// (callbacks never wake early against the timeline): a turn later than this moves a melody's
+// plan. On a two-core machine with every core busy, the playback loop's turns came 77 ms late at
+// p99.9 and 98 ms at most, through PulseAudio and PipeWire alike (bench/audio_path.sh).
+constexpr int64_t kScheduleMarginNs = 100'000'000;
 
 // Real-time, below a sound server's own threads (PulseAudio's run at 5).
 constexpr int kAudioThreadPriority = 4;
@@ -26,6 +31,19 @@ void ensureRealtime() {
   sched_param p{};
   p.sched_priority = kAudioThreadPriority;
   sched_setscheduler(0, SCHED_RR | SCHED_RESET_ON_FORK, &p);  // refused: SDL's choice stays
+}
+
+// The name our output stream carries at the sound server, the same for every open in this
+// process: the server-latency probe finds the stream by it.
+std::string streamName() {
+  return "taktovi " + std::to_string(getpid());
+}
+
+// One line on standard error when the heard latency's source is known, and when it changes.
+void sayHeardLatency(int64_t ns, bool fromServer) {
+  const long long tenths = std::llround(static_cast<double>(ns) / 1e5);
+  std::fprintf(stderr, "TAKTOVI: HÖRLATENZ %lld,%lld MS (%s)\n", tenths / 10, tenths % 10,
+               fromServer ? "VOM TONSERVER" : "ANGENOMMEN");
 }
 
 }  // namespace
@@ -71,6 +89,7 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
     want.samples = static_cast<Uint16>(options.period);
     want.callback = sdlCallback;
     want.userdata = callbackContext_.get();
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, streamName().c_str());
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
     if (device_ != 0) {
       rate_ = have.freq;
@@ -81,10 +100,21 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
   }
   voice_ = SampleVoice(rate_);
   timeline_ = Timeline(rate_);
-  latencyNs_ = periodNs() + std::max(kMinSafetyNs, periodNs() / 2);
-  // A sound server sizes its buffer (stream buffer plus device) to the period SDL asks for;
-  // a callback's first frame leaves the device that much after the callback.
+  latencyNs_ = periodNs() + kScheduleMarginNs;
+  // A sound server sizes its buffer (stream buffer plus sink) to the period SDL asks for:
+  // where it cannot tell, a block's first frame is taken to leave it a period after the block's time.
   deviceLatencyNs_ = device_ != 0 ? periodNs() : 0;
+  if (device_ != 0) {
+    const char* driver = SDL_GetCurrentAudioDriver();
+    if (driver != nullptr &&
+        (std::strcmp(driver, "pulseaudio") == 0 || std::strcmp(driver, "pipewire") == 0)) {
+      server_ = std::make_unique<ServerLatency>(streamName(), [this](int64_t ns) {
+        sayHeardLatency(latencyNs_ + (ns > 0 ? ns : deviceLatencyNs_), ns > 0);
+      });
+    } else {
+      sayHeardLatency(heardLatencyNs(), false);
+    }
+  }
   const bool renders = offline_ || device_ != 0;
   if (!soundfont_.empty() && renders && options.loadSynth)
     worker_ = std::make_unique<SynthWorker>(soundfont_, rate_, std::move(options.synthPlan), reads_);
@@ -92,6 +122,7 @@ AudioEngine::AudioEngine(const Clock& clock, Options options)
 }
 
 AudioEngine::~AudioEngine() {
+  server_.reset();
   if (device_ != 0) {
     SDL_CloseAudioDevice(device_);  // the callback thread has ended when this returns
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -104,6 +135,11 @@ AudioReport::Soundfont AudioEngine::soundfontState() const {
   using enum AudioReport::Soundfont;
   if (soundfont_.empty()) return soundfontRejected_ ? Unusable : Missing;
   return worker_ != nullptr && worker_->state() == SynthWorker::State::Failed ? Unusable : Usable;
+}
+
+int64_t AudioEngine::heardLatencyNs() const {
+  const int64_t server = server_ ? server_->ns() : 0;
+  return latencyNs_ + (server > 0 ? server : deviceLatencyNs_);
 }
 
 void AudioEngine::waitForSynth() {

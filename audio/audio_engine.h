@@ -3,9 +3,10 @@
 // sample buffer, mixed by an SDL2 callback thread (or rendered offline for tests).
 //
 // Commands go from the UI thread to the audio thread through a lock-free queue. Each
-// carries the steady-clock time of its call; the callback applies it at the output frame
-// for that time plus one constant latency, so onsets are sample-accurate (the synthesizer:
-// to its nearest 64-frame block) and the delay does not wander.
+// carries the steady-clock time of its call (or the time it is planned for); the callback
+// applies it at the output frame for that time plus one constant latency, so onsets are
+// sample-accurate (the synthesizer: to its nearest 64-frame block) and the delay does not
+// wander.
 //
 // A full queue refuses the newest command: the call returns at once, the command is lost
 // and counted in droppedCommands(). The queue holds kQueueCapacity commands, far more than
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "audio/sample_voice.h"
+#include "audio/server_latency.h"
 #include "audio/spsc_queue.h"
 #include "audio/timeline.h"
 #include "platform/audio_report.h"
@@ -63,8 +65,8 @@ class AudioEngine {
     Output output = Output::Device;
     int rate = 48000;  // asked of the device; offline, the rate used
     // Frames per callback. A sound server (PulseAudio, PipeWire) sizes its buffering to it
-    // (stream buffer plus device, about 43 ms at 48 kHz), which holds without dropouts on a
-    // busy two-core machine; the delay this adds is constant and in heardLatencyNs().
+    // (stream buffer plus sink, 43 to 53 ms at 48 kHz), which holds without dropouts on a
+    // busy two-core machine; the delay this adds is in heardLatencyNs().
     int period = 2048;
     std::vector<std::string> soundfonts = defaultSoundfonts();
     bool loadSynth = true;
@@ -137,9 +139,11 @@ class AudioEngine {
   // the scheduling latency beyond one period.
   int64_t scheduleMarginNs() const { return latencyNs_ - periodNs(); }
   // From a call (a note-on, a sample command) to the moment it is heard: the scheduling
-  // latency plus what the device holds ahead of the listener (SDL's obtained buffer, which a
-  // sound server sizes its own buffering to). Offline, a rendered frame counts as heard.
-  int64_t heardLatencyNs() const { return latencyNs_ + deviceLatencyNs_; }
+  // latency plus what the sound server holds ahead of the listener, as the server tells while
+  // the program plays (server_latency.h); where it cannot (no PulseAudio or PipeWire server,
+  // another SDL driver, the stream not found) a period is assumed. Offline, a rendered frame
+  // counts as heard. Any thread; it may change while the program runs.
+  int64_t heardLatencyNs() const;
 
   // What tests and benchmarks read of the engine at work. Counts run from the start; the
   // largest wake-up error is the one since the last call.
@@ -188,7 +192,8 @@ class AudioEngine {
   int rate_ = 48000;
   int period_ = 256;
   int64_t latencyNs_ = 0;
-  int64_t deviceLatencyNs_ = 0;
+  int64_t deviceLatencyNs_ = 0;  // assumed where the server cannot tell
+  std::unique_ptr<ServerLatency> server_;
   uint64_t dropped_ = 0;                             // UI thread only
   std::vector<std::unique_ptr<SampleBuffer>> held_;  // published, not yet returned (UI thread)
   const SampleBuffer* current_ = nullptr;

@@ -12,6 +12,9 @@ void Timeline::restart(int64_t wakeNs, int64_t frame) {
   nsPerFrame_ = nominalNsPerFrame_;
   count_ = 1;
   lastError_ = 0;
+  envelopeNs_ = 0;
+  held_ = 0;
+  remember(wakeNs, frame);
 }
 
 void Timeline::update(int64_t wakeNs, int64_t frame) {
@@ -35,10 +38,29 @@ void Timeline::update(int64_t wakeNs, int64_t frame) {
     baseNs_ += shift;
     timeNs_ -= static_cast<double>(shift);
   }
+  remember(wakeNs, frame);
+  // The envelope against the line as it stands now: the earliest wake-up of the window.
+  double lowest = 0;
+  for (size_t i = 0; i < held_; ++i) {
+    const Wake& w = window_[(oldest_ + i) % kWindowCallbacks];
+    const double line = timeNs_ + static_cast<double>(w.frame - frame_) * nsPerFrame_;
+    const double offset = static_cast<double>(w.ns - baseNs_) - line;
+    lowest = i == 0 ? offset : std::min(lowest, offset);
+  }
+  envelopeNs_ = lowest;
+}
+
+void Timeline::remember(int64_t wakeNs, int64_t frame) {
+  while (held_ > 0 && (held_ == kWindowCallbacks || wakeNs - window_[oldest_].ns > kWindowNs)) {
+    oldest_ = (oldest_ + 1) % kWindowCallbacks;
+    --held_;
+  }
+  window_[(oldest_ + held_) % kWindowCallbacks] = {wakeNs, frame};
+  ++held_;
 }
 
 int64_t Timeline::frameAt(int64_t timeNs) const {
-  const double rel = static_cast<double>(timeNs - baseNs_) - timeNs_;
+  const double rel = static_cast<double>(timeNs - baseNs_) - timeNs_ - envelopeNs_;
   return frame_ + std::llround(rel / nsPerFrame_);
 }
 

@@ -1,10 +1,17 @@
 #pragma once
 // Maps steady-clock time to output frames. Each callback reports when it woke and which
-// frame its block starts with; a second-order delay-locked loop filters the wake-up jitter
-// out and follows the device's real rate, so a time maps to the same frame whatever the
-// jitter, and the mapping does not drift away from a device whose clock runs fast or slow.
-// The loop starts wide (it locks within a few callbacks) and narrows to about 0.01 Hz.
+// frame its block starts with. A sound server consumes frames on a regular grid, and its
+// callbacks wake on that grid or late against it (it asks for a block in pieces), never
+// early: the mapping follows the earliest wake-ups of the last kWindowNs (their lower
+// envelope): a block's time is when the server's grid reaches it, a time maps to the same
+// frame however late the callbacks come, and a callback wakes no earlier than the time of the
+// first frame it renders, so a command given a period before its frame's time is in time for
+// it. A second-order delay-locked loop follows the device's real rate, so the mapping
+// does not drift away from a device whose clock runs fast or slow; it starts wide (it locks
+// within a few callbacks) and narrows to about 0.01 Hz.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace taktovi {
@@ -25,9 +32,21 @@ class Timeline {
   // A wake-up this far from its prediction restarts the loop (a stall, a new device).
   static constexpr double kRelockNs = 50e6;
   static constexpr double kNarrowestGain = 0.0005;
+  // How far back the envelope looks: long enough that a server's requests, which drift
+  // against our blocks and wrap every few seconds, come on time at least once; short enough
+  // to follow its grid when a dropout moves it later.
+  static constexpr int64_t kWindowNs = 10'000'000'000;
 
  private:
+  struct Wake {
+    int64_t ns;
+    int64_t frame;
+  };
+  // Enough for kWindowNs of 256-frame callbacks at 48 kHz; beyond, the window is shorter.
+  static constexpr size_t kWindowCallbacks = 2048;
+
   void restart(int64_t wakeNs, int64_t frame);
+  void remember(int64_t wakeNs, int64_t frame);
 
   double nominalNsPerFrame_;
   double nsPerFrame_ = 0;
@@ -36,6 +55,10 @@ class Timeline {
   int64_t frame_ = 0;
   uint64_t count_ = 0;
   double lastError_ = 0;
+  double envelopeNs_ = 0;  // the envelope against the loop's line (<= 0)
+  std::array<Wake, kWindowCallbacks> window_{};
+  size_t oldest_ = 0;  // ring of the window's wake-ups
+  size_t held_ = 0;
 };
 
 }  // namespace taktovi

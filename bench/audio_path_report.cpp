@@ -1,11 +1,14 @@
-// Figures of one audio_path.sh run: the recording of the sound server's sink (float32,
+// Figures of one audio_path.sh run: the recording of the sound server's sink monitor (float32,
 // 2 channels), the arrival times of its pieces (audio_tap) and the player's log
 // (audio_path_play) are put on one clock, and each logged tone is found in the recording.
-//   audio_path_report CAPTURE.raw CAPTURE.times PLAYER.log [RATE]
-// Prints: dropouts (runs of >= 1 ms of digital silence inside a sounding tone), the error of
-// the heard inter-onset intervals against the calls' intervals and against the slot grid,
-// the error of the heard tone lengths against the calls, and the latency from a call to the
-// recording against the one the engine reports.
+//   audio_path_report CAPTURE.raw CAPTURE.times PLAYER.log [sink=US] [rate=HZ] [tones=OUT]
+// sink: what the sink plays out after a frame reaches its monitor (PulseAudio: the sink's
+// configured latency; PipeWire: one graph quantum). Prints: dropouts (runs of >= 1 ms of
+// digital silence inside a sounding tone), the error of the heard inter-onset intervals
+// against the slot grid and against the planned times, the error of the heard tone lengths
+// against the planned ones, and the heard latency (monitor arrival plus `sink`, from the
+// planned time) against the one the engine reported for each tone. OUT gets a line per tone
+// found: its index, planned time (ns), heard latency measured and reported (ms).
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -20,7 +23,8 @@ namespace {
 
 struct LoggedTone {
   int savel = 0;
-  long long onNs = 0, offNs = 0;
+  long long onNs = 0, offNs = 0;  // planned
+  long long gridNs = 0, callNs = 0, heardNs = 0;
   double kestoMs = 0;
   int melody = 0;
 };
@@ -28,15 +32,38 @@ struct LoggedTone {
 struct Capture {
   std::vector<float> lr;  // interleaved
   int rate = 48000;
-  // The recording on the steady clock: frame f reached the recorder's source at
-  // t0Ns + f * nsPerFrame (the server's clock need not run at the steady clock's pace).
-  double t0Ns = 0, nsPerFrame = 0;
+  double nsPerFrame = 0;
+  // The pieces as they arrived: (frames so far, steady-clock ns).
+  std::vector<std::pair<long long, long long>> reads;
   size_t frames() const { return lr.size() / 2; }
   float amp(size_t f) const { return std::max(std::fabs(lr[2 * f]), std::fabs(lr[2 * f + 1])); }
   bool silent(size_t f) const { return lr[2 * f] == 0.0f && lr[2 * f + 1] == 0.0f; }
-  double frameOf(double ns) const { return (ns - t0Ns) / nsPerFrame; }
-  double timeOf(double frame) const { return t0Ns + frame * nsPerFrame; }
   double msOf(double frames) const { return frames * nsPerFrame / 1e6; }
+  // When frame f reached the recorder's source: no later than any piece holding it or a later
+  // frame arrived, less the frames in between; the quickest of the pieces of the next 0.3 s
+  // bound it closely. Taken locally, so a stretch the source skipped (a recording that lost
+  // time) moves only what comes after it.
+  double timeOf(double f) const {
+    auto it =
+        std::upper_bound(reads.begin(), reads.end(), f,
+                         [](double v, const std::pair<long long, long long>& r) { return v < r.first; });
+    double best = 0;
+    for (bool first = true; it != reads.end() && it->first <= f + 0.3 * rate; ++it, first = false) {
+      const double at =
+          static_cast<double>(it->second) - (static_cast<double>(it->first) - 1 - f) * nsPerFrame;
+      best = first ? at : std::min(best, at);
+    }
+    return best;
+  }
+  // The frame that reached the source at `ns`.
+  double frameOf(double ns) const {
+    auto it =
+        std::lower_bound(reads.begin(), reads.end(), ns,
+                         [](const std::pair<long long, long long>& r, double v) { return r.second < v; });
+    if (it == reads.end()) return static_cast<double>(frames());
+    const double f = static_cast<double>(it->first) - (static_cast<double>(it->second) - ns) / nsPerFrame;
+    return f + (ns - timeOf(f)) / nsPerFrame;
+  }
 };
 
 bool readSamples(const char* raw, Capture& c) {
@@ -52,45 +79,41 @@ bool readSamples(const char* raw, Capture& c) {
   return !c.lr.empty();
 }
 
-// A piece holding frames up to n arrived no earlier than frame n reached the source; the
-// quickest arrivals of each second lie on a line whose slope is the server's pace. Only the
-// stretch [fromNs, toNs] counts: before a stream plays, a sound server may run far ahead.
-bool readArrivals(const char* times, double fromNs, double toNs, Capture& c) {
+bool readArrivals(const char* times, Capture& c) {
   FILE* t = std::fopen(times, "r");
   if (t == nullptr) return false;
-  const double nominal = 1e9 / c.rate;
-  std::vector<std::pair<double, double>> quickest;  // (frame, arrival) per second
+  c.nsPerFrame = 1e9 / c.rate;
   long long n = 0, ns = 0;
-  while (std::fscanf(t, "%lld %lld", &n, &ns) == 2) {
-    if (ns < fromNs || ns > toNs) continue;
-    const size_t second = static_cast<size_t>(n / c.rate);
-    if (quickest.size() <= second) quickest.resize(second + 1, {0.0, 0.0});
-    auto& q = quickest[second];
-    if (q.second == 0 || ns - n * nominal < q.second - q.first * nominal)
-      q = {static_cast<double>(n), static_cast<double>(ns)};
-  }
+  while (std::fscanf(t, "%lld %lld", &n, &ns) == 2) c.reads.emplace_back(n, ns);
   std::fclose(t);
-  std::erase_if(quickest, [](const auto& q) { return q.second == 0; });
-  if (quickest.size() < 4) return false;
-  double sn = 0, st = 0, snn = 0, snt = 0;
-  for (const auto& [fr, at] : quickest) {
-    sn += fr;
-    st += at;
-    snn += fr * fr;
-    snt += fr * at;
-  }
-  const double k = static_cast<double>(quickest.size());
-  c.nsPerFrame = (k * snt - sn * st) / (k * snn - sn * sn);
-  c.t0Ns = (st - c.nsPerFrame * sn) / k;
-  // Down to the quickest deliveries: the line sits on their lower edge.
-  std::vector<double> residual;
-  for (const auto& [fr, at] : quickest) residual.push_back(at - c.timeOf(fr));
-  c.t0Ns += taktovi::bench::percentile(residual, 0.05);
-  return true;
+  return c.reads.size() > 4;
 }
 
-bool readLog(const char* path, std::vector<LoggedTone>& tones, long long& heardNs, int& period,
-             std::string& mode) {
+// Stretches the source skipped during [fromNs, toNs]: from one second to the next, the quickest
+// arrival falls behind the frames by more than 5 ms. Their count and total, ms.
+std::pair<int, double> recordingGaps(const Capture& c, double fromNs, double toNs) {
+  std::vector<double> quickest;  // per second of frames: arrival less the frames' time
+  for (const auto& [n, ns] : c.reads) {
+    if (ns < fromNs || ns > toNs) continue;
+    const auto second = static_cast<size_t>(n / c.rate);
+    const double lag = static_cast<double>(ns) - static_cast<double>(n) * c.nsPerFrame;
+    if (quickest.size() <= second) quickest.resize(second + 1, 1e300);
+    quickest[second] = std::min(quickest[second], lag);
+  }
+  std::erase_if(quickest, [](double q) { return q == 1e300; });
+  int gaps = 0;
+  double ms = 0;
+  for (size_t i = 1; i < quickest.size(); ++i) {
+    const double step = (quickest[i] - quickest[i - 1]) / 1e6;
+    if (step > 5) {
+      ++gaps;
+      ms += step;
+    }
+  }
+  return {gaps, ms};
+}
+
+bool readLog(const char* path, std::vector<LoggedTone>& tones, int& period, std::string& mode) {
   FILE* f = std::fopen(path, "r");
   if (f == nullptr) return false;
   char line[512];
@@ -99,18 +122,15 @@ bool readLog(const char* path, std::vector<LoggedTone>& tones, long long& heardN
     if (line[0] == '#') {
       char m[16] = {};
       int rate = 0;
-      long long lat = 0;
-      if (std::sscanf(line, "# mode %15s rate %d period %d latency_ns %lld heard_ns %lld", m, &rate, &period,
-                      &lat, &heardNs) == 5)
-        mode = m;
+      if (std::sscanf(line, "# mode %15s rate %d period %d", m, &rate, &period) == 3) mode = m;
       if (std::strstr(line, "end of melody") != nullptr) ++melody;
       continue;
     }
     LoggedTone t;
     int slot = 0;
     double share = 0;
-    if (std::sscanf(line, "%d %d %lld %lld %lf %lf", &slot, &t.savel, &t.onNs, &t.offNs, &t.kestoMs,
-                    &share) == 6) {
+    if (std::sscanf(line, "%d %d %lld %lld %lld %lld %lf %lf %lld", &slot, &t.savel, &t.onNs, &t.offNs,
+                    &t.gridNs, &t.callNs, &t.kestoMs, &share, &t.heardNs) == 9) {
       t.melody = melody;
       tones.push_back(t);
     }
@@ -178,26 +198,33 @@ void print(const char* what, const std::vector<double>& v) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: audio_path_report CAPTURE.raw CAPTURE.times PLAYER.log [RATE]\n");
+    std::fprintf(
+        stderr,
+        "usage: audio_path_report CAPTURE.raw CAPTURE.times PLAYER.log [sink=US] [rate=HZ] [tones=OUT]\n");
     return 2;
   }
   Capture c;
-  if (argc > 4) c.rate = std::atoi(argv[4]);
+  double sinkNs = 0;
+  std::string tonesOut;
+  for (int i = 4; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a.starts_with("sink=")) sinkNs = std::atof(a.c_str() + 5) * 1e3;
+    if (a.starts_with("rate=")) c.rate = std::atoi(a.c_str() + 5);
+    if (a.starts_with("tones=")) tonesOut = a.substr(6);
+  }
   std::vector<LoggedTone> tones;
-  long long heardNs = 0;
   int period = 0;
   std::string mode;
-  if (!readSamples(argv[1], c) || !readLog(argv[3], tones, heardNs, period, mode) ||
-      !readArrivals(argv[2], static_cast<double>(tones.front().onNs), static_cast<double>(tones.back().offNs),
-                    c)) {
+  if (!readSamples(argv[1], c) || !readLog(argv[3], tones, period, mode) || !readArrivals(argv[2], c)) {
     std::fprintf(stderr, "cannot read the capture, its arrival times or the log\n");
     return 1;
   }
   const long long ms = c.rate / 1000;
   std::vector<long long> onset(tones.size(), -1), end(tones.size(), -1);
-  std::vector<double> latency, lengthErr;
+  std::vector<double> heard, reported, heardError, lengthErr;
   int dropouts = 0, missing = 0, sounding = 0;
-  double offsetNs = static_cast<double>(heardNs);  // follows the last tone found
+  double offsetNs =
+      static_cast<double>(tones.front().heardNs) - sinkNs;  // to the monitor; follows the last tone found
   for (size_t i = 0; i < tones.size(); ++i) {
     const LoggedTone& t = tones[i];
     if (t.savel == 0) continue;  // a rest sounds nothing
@@ -211,9 +238,10 @@ int main(int argc, char** argv) {
       continue;
     }
     onset[i] = f;
-    const double heardAt = c.timeOf(static_cast<double>(f));
-    offsetNs = heardAt - static_cast<double>(t.onNs);
-    latency.push_back(offsetNs / 1e6);
+    offsetNs = c.timeOf(static_cast<double>(f)) - static_cast<double>(t.onNs);
+    heard.push_back((offsetNs + sinkNs) / 1e6);
+    reported.push_back(static_cast<double>(t.heardNs) / 1e6);
+    heardError.push_back(heard.back() - reported.back());
     const auto length = static_cast<long long>(static_cast<double>(t.offNs - t.onNs) / c.nsPerFrame);
     const int runs = silentRuns(c, f, f + length - ms, ms);
     if (runs > 0)
@@ -221,18 +249,28 @@ int main(int argc, char** argv) {
                    c.msOf(f), c.msOf(length));
     dropouts += runs;
   }
-  // Tones heard off the common latency: a stream that stalled, or a command applied late.
-  if (!latency.empty()) {
-    const double typical = taktovi::bench::median(latency);
+  if (FILE* out = tonesOut.empty() ? nullptr : std::fopen(tonesOut.c_str(), "w")) {
+    for (size_t i = 0; i < tones.size(); ++i)
+      if (onset[i] >= 0)
+        std::fprintf(
+            out, "%zu %lld %.3f %.3f\n", i, tones[i].onNs,
+            (c.timeOf(static_cast<double>(onset[i])) + sinkNs - static_cast<double>(tones[i].onNs)) / 1e6,
+            static_cast<double>(tones[i].heardNs) / 1e6);
+    std::fclose(out);
+  }
+  // Tones heard off the common latency: a stream that stalled or moved, or a command applied late.
+  if (!heard.empty()) {
+    const double typical = taktovi::bench::median(heard);
     for (size_t i = 0; i < tones.size(); ++i) {
       if (onset[i] < 0) continue;
-      const double ms = (c.timeOf(static_cast<double>(onset[i])) - static_cast<double>(tones[i].onNs)) / 1e6;
-      if (std::fabs(ms - typical) > 2)
+      const double at =
+          (c.timeOf(static_cast<double>(onset[i])) + sinkNs - static_cast<double>(tones[i].onNs)) / 1e6;
+      if (std::fabs(at - typical) > 2)
         std::fprintf(stderr, "off the latency: tone %zu savel %d at %.1f ms by %+.2f ms\n", i, tones[i].savel,
-                     c.msOf(static_cast<double>(onset[i])), ms - typical);
+                     c.msOf(static_cast<double>(onset[i])), at - typical);
     }
   }
-  // LoggedTone ends, each looked for before the next tone's onset.
+  // Tone ends, each looked for before the next tone's onset.
   for (size_t i = 0; i < tones.size(); ++i) {
     if (onset[i] < 0) continue;
     long long next = static_cast<long long>(c.frames());
@@ -246,37 +284,42 @@ int main(int argc, char** argv) {
     end[i] = findEnd(c, onset[i] + length, next);
     if (end[i] >= 0) lengthErr.push_back(c.msOf(static_cast<double>(end[i] - onset[i] - length)));
   }
-  std::vector<double> ioiCall, ioiGrid;
+  // Each sounding tone against the next one of its melody.
+  std::vector<double> ioiPlan, ioiGrid;
   for (size_t i = 0; i < tones.size(); ++i) {
     if (onset[i] < 0) continue;
-    double grid = tones[i].kestoMs;
-    for (size_t j = i + 1; j < tones.size() && tones[j].melody == tones[i].melody;
-         grid += tones[j++].kestoMs) {
+    for (size_t j = i + 1; j < tones.size() && tones[j].melody == tones[i].melody; ++j) {
       if (tones[j].savel == 0) continue;
       if (onset[j] >= 0) {
-        const double heard = c.msOf(static_cast<double>(onset[j] - onset[i]));
-        ioiCall.push_back(heard - (tones[j].onNs - tones[i].onNs) / 1e6);
-        ioiGrid.push_back(heard - grid);
+        const double at = c.msOf(static_cast<double>(onset[j] - onset[i]));
+        ioiPlan.push_back(at - static_cast<double>(tones[j].onNs - tones[i].onNs) / 1e6);
+        ioiGrid.push_back(at - static_cast<double>(tones[j].gridNs - tones[i].gridNs) / 1e6);
       }
       break;
     }
   }
-  const double minutes = (tones.back().offNs - tones.front().onNs) / 60e9;
+  const double minutes = static_cast<double>(tones.back().offNs - tones.front().onNs) / 60e9;
+  const auto [gaps, gapMs] =
+      recordingGaps(c, static_cast<double>(tones.front().onNs), static_cast<double>(tones.back().offNs));
   std::printf(
-      "%s mode, period %d frames: %.1f min recorded, %d sounding tones (%d not found); server pace %.1f "
-      "ppm\n",
-      mode.c_str(), period, minutes, sounding, missing, (1e9 / c.rate / c.nsPerFrame - 1) * 1e6);
+      "%s mode, period %d frames: %.1f min played, %.1f min recorded, %d sounding tones (%d not found); the "
+      "sink's monitor skipped %d times, %.0f ms in all\n",
+      mode.c_str(), period, minutes, static_cast<double>(c.frames()) / c.rate / 60, sounding, missing, gaps,
+      gapMs);
   std::printf("  dropouts (>= 1 ms of digital silence inside a tone): %d (%.2f per minute)\n", dropouts,
               dropouts / std::max(minutes, 1e-9));
-  print("inter-onset error against the calls", ioiCall);
   print("inter-onset error against the slot grid", ioiGrid);
-  print("tone length error (heard - called, to -10 dB)", lengthErr);
-  print("latency call -> sink monitor (measured)", latency);
-  if (!latency.empty()) {
-    std::printf("  latency the engine reports: %.2f ms; measured median %.2f ms, range %.2f .. %.2f ms\n",
-                heardNs / 1e6, taktovi::bench::median(latency),
-                *std::min_element(latency.begin(), latency.end()),
-                *std::max_element(latency.begin(), latency.end()));
+  print("inter-onset error against the planned times", ioiPlan);
+  print("tone length error (heard - planned, to -10 dB)", lengthErr);
+  print("heard latency, measured - reported", heardError);
+  if (!heard.empty()) {
+    std::printf(
+        "  heard latency (planned time -> monitor + %.2f ms): measured median %.2f ms (%.2f .. %.2f), "
+        "reported median %.2f ms (%.2f .. %.2f)\n",
+        sinkNs / 1e6, taktovi::bench::median(heard), *std::min_element(heard.begin(), heard.end()),
+        *std::max_element(heard.begin(), heard.end()), taktovi::bench::median(reported),
+        *std::min_element(reported.begin(), reported.end()),
+        *std::max_element(reported.begin(), reported.end()));
   }
   return 0;
 }

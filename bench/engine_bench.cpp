@@ -1,7 +1,7 @@
 // Figures of the audio engine and the built-in synthesizer:
 //  - resident memory before the engine, with the soundfont ready, and after tones of each
 //    instrument; how long after start the soundfont is ready
-//  - synthesizer onset error against call time + latency, offline, callbacks with +-2 ms jitter
+//  - synthesizer onset error against call time + latency, offline, callbacks up to 4 ms late
 //  - real-time callbacks on SDL's dummy driver: wake-up jitter, the constant latency
 //  - CPU of the audio thread, idle and with one sounding note
 //  - UI-thread cost of creating engine + synthesizer, and the soundfont's load time
@@ -85,7 +85,7 @@ void synthOnsets(int tones) {
   o.synthPlan = builtinSynthPlan();
   AudioEngine engine(clock, o);
   engine.waitForSynth();
-  test::OfflineRun run(engine, clock, 2.0, 7);
+  test::OfflineRun run(engine, clock, 4.0, 7);
   std::mt19937 rng(11);
   std::uniform_real_distribution<double> gap(0.6e9, 0.7e9);
   run.runUntil(10'000'000'000LL);  // the engine has run a while before the first melody
@@ -103,7 +103,7 @@ void synthOnsets(int tones) {
     errMs.push_back((onset - expected) * 1000.0 / engine.rate());
   }
   const bench::Stats s = stats(errMs);
-  std::printf("synth onset error, %d tones, offline, callback jitter +-2 ms, %d Hz, period %d:\n", tones,
+  std::printf("synth onset error, %d tones, offline, callbacks up to 4 ms late, %d Hz, period %d:\n", tones,
               engine.rate(), engine.period());
   std::printf(
       "  constant part (attack to threshold) %.3f ms; SD %.3f ms; max deviation %.3f ms; late commands "

@@ -15,6 +15,7 @@ packages=(
   libfluidsynth-dev fluid-soundfont-gm             # built-in synthesizer and its GM soundfont
   libsdl2-dev                                      # the audio device
   libasound2-dev                                   # ALSA sequencer MIDI ports
+  libpulse-dev                                     # the sound server's latency (PulseAudio, PipeWire)
   libgtest-dev libgmock-dev                        # tests
   libbenchmark-dev                                 # benchmarks
   xvfb xauth                                       # looking at the programs on a virtual screen

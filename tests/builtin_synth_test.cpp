@@ -116,12 +116,12 @@ TEST(BuiltinSynth, PatchCachingLoadsPresetsBeforeTheyAreChosen) {
   uint16_t patches[128] = {};
   patches[0] = patches[12] = 1;
   ASSERT_EQ(midi.midiOutCachePatches(h, 0, patches, MIDI_CACHE_BESTFIT), 0u);
-  r.run.runUntil(r.clock.nowNs() + 50'000'000);
+  r.run.runUntil(r.clock.nowNs() + r.engine.latencyNs() + 50'000'000);
   r.engine.waitForSynth();
   EXPECT_EQ(r.reads(), loaded);  // the plan's: nothing to do
   patches[56] = 1;
   ASSERT_EQ(midi.midiOutCachePatches(h, 0, patches, MIDI_CACHE_BESTFIT), 0u);
-  r.run.runUntil(r.clock.nowNs() + 50'000'000);
+  r.run.runUntil(r.clock.nowNs() + r.engine.latencyNs() + 50'000'000);
   r.engine.waitForSynth();
   const uint64_t cached = r.reads();
   EXPECT_GT(cached, loaded);

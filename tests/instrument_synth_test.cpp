@@ -27,7 +27,7 @@ class InstrumentSynth : public ::testing::Test {
     sound_.startUp();
     sound_.finishCreation();
     engine_.waitForSynth();
-    run_.runUntil(100'000'000);  // the hand-over, and the start-up messages
+    run_.runUntil(100'000'000 + engine_.latencyNs());  // the hand-over, and the start-up messages
     engine_.waitForSynth();
   }
   // Plays a tone value for 600 ms, ends it, lets it ring out; returns the tone's part of the

@@ -84,7 +84,7 @@ TEST_F(WavEngine, ToneBeginsAtItsFrameAtItsPitchAndLevel) {
   const int64_t t = 337'250'000;
   run_->runUntil(t);
   sound_->aloita_savel(44100);
-  run_->runUntil(t + 100'000'000);
+  run_->runUntil(t + engine_->latencyNs() + 100'000'000);
   EXPECT_EQ(run_->firstAbove(0, 1e-6f), run_->expectedFrame(t));
   const float level = run_->out[2 * (run_->expectedFrame(t) + 1000)];
   EXPECT_NEAR(20 * std::log10(level / 0.5), -5.0, 0.05);
@@ -93,7 +93,7 @@ TEST_F(WavEngine, ToneBeginsAtItsFrameAtItsPitchAndLevel) {
   run_->runUntil(clock_.nowNs() + 50'000'000);
   const int64_t t2 = clock_.nowNs();
   sound_->aloita_savel(26200);
-  run_->runUntil(t2 + 600'000'000);
+  run_->runUntil(t2 + engine_->latencyNs() + 600'000'000);
   const int64_t on = run_->expectedFrame(t2);
   EXPECT_NEAR(frequency(on + 2400, on + 26400), 441.0 * 26200 / 44100, 0.5);
   EXPECT_NEAR(20 * std::log10(run_->peak(on + 2400, on + 26400) / 0.5), -5.0, 0.1);
@@ -121,7 +121,7 @@ TEST_F(WavEngine, MidiNoteInWavModeKeepsThePreviousRate) {
   run_->runMs(clock_.nowNs() / 1e6 + 300);
   sound_->aloita_savel(56);  // 56 Hz is below the mixer's minimum
   const int64_t from = run_->expectedFrame(clock_.nowNs());
-  run_->runMs(clock_.nowNs() / 1e6 + 400);
+  run_->runUntil(clock_.nowNs() + engine_->latencyNs() + 400'000'000);
   EXPECT_NEAR(frequency(from + 2400, from + 16800), 441.0 * 38800 / 44100, 0.5);
 }
 
@@ -149,7 +149,7 @@ TEST_F(WavEngine, ToneEndsWithoutClickAndRestSilencesAtOnce) {
   run_->runUntil(t + 300'000'000);
   const int64_t endCall = clock_.nowNs();
   sound_->lopeta_savel();
-  run_->runUntil(endCall + 100'000'000);
+  run_->runUntil(endCall + engine_->latencyNs() + 100'000'000);
   const int64_t end = run_->expectedFrame(endCall);
   // The signal's own largest step, and what a 5 ms linear fade adds to it.
   const float own = largestStep(end - 4800, end);
@@ -162,7 +162,7 @@ TEST_F(WavEngine, ToneEndsWithoutClickAndRestSilencesAtOnce) {
   run_->runUntil(t2 + 100'000'000);
   const int64_t t3 = clock_.nowNs();
   sound_->aloita_savel(0);  // a rest: no fade loop, silence after the ramp
-  run_->runUntil(t3 + 50'000'000);
+  run_->runUntil(t3 + engine_->latencyNs() + 50'000'000);
   const int64_t rest = run_->expectedFrame(t3);
   EXPECT_GT(run_->peak(rest - 480, rest), 0.1f);
   EXPECT_EQ(run_->peak(rest + 250, rest + 2400), 0.0f);
@@ -173,12 +173,12 @@ TEST_F(WavEngine, SoundTestRightAfterSwitchingPlaysTheRecordedRate) {
   run_->runMs(100);
   sound_->soundTestPress();
   const int64_t on = run_->expectedFrame(clock_.nowNs());
-  run_->runMs(500);
+  run_->runUntil(clock_.nowNs() + engine_->latencyNs() + 400'000'000);
   EXPECT_NEAR(frequency(on + 2400, on + 16800), 441.0, 0.5);
   EXPECT_NEAR(20 * std::log10(run_->peak(on + 2400, on + 16800) / 0.5), -8.0, 0.1);
   sound_->soundTestRelease();
   const int64_t off = run_->expectedFrame(clock_.nowNs());
-  run_->runMs(600);
+  run_->runUntil(clock_.nowNs() + engine_->latencyNs() + 100'000'000);
   EXPECT_EQ(run_->peak(off + 480, off + 4800), 0.0f);
 }
 

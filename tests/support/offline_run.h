@@ -1,6 +1,7 @@
 #pragma once
 // Drives an offline engine as a device would: callbacks of `period` frames at their nominal
-// times (plus optional jitter), with the test clock moved to each command's call time.
+// times (or late against them by up to `lateMs`, as a sound server's come), with the test clock
+// moved to each command's call time.
 
 #include <cmath>
 #include <functional>
@@ -13,14 +14,14 @@ namespace taktovi::test {
 
 class OfflineRun {
  public:
-  OfflineRun(AudioEngine& engine, TestClock& clock, double jitterMs = 0, unsigned seed = 1)
-      : engine_(engine), clock_(clock), jitterNs_(jitterMs * 1e6), rng_(seed) {}
+  OfflineRun(AudioEngine& engine, TestClock& clock, double lateMs = 0, unsigned seed = 1)
+      : engine_(engine), clock_(clock), lateNs_(lateMs * 1e6), rng_(seed) {}
 
   // Renders every callback whose nominal time is at or before t (ns), then sets the clock to t.
   void runUntil(int64_t tNs) {
     while (nominalNs(next_) <= tNs) {
       double j = 0;
-      if (jitterNs_ > 0) j = std::uniform_real_distribution<double>(-jitterNs_, jitterNs_)(rng_);
+      if (lateNs_ > 0) j = std::uniform_real_distribution<double>(0, lateNs_)(rng_);
       // A callback never wakes before the previous one.
       const int64_t wake = std::max(lastWake_, nominalNs(next_) + static_cast<int64_t>(j));
       lastWake_ = wake;
@@ -64,7 +65,7 @@ class OfflineRun {
  private:
   AudioEngine& engine_;
   TestClock& clock_;
-  double jitterNs_;
+  double lateNs_;
   std::mt19937 rng_;
   int64_t next_ = 0;
   int64_t lastWake_ = 0;
