@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "kit/services.h"
 #include "kit/widget_kit.h"
@@ -47,17 +48,22 @@ SoundPanel::SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors,
   connect(ComboBox1_, &QComboBox::activated, this,
           guarded<int>(errors, [this](int i) { ComboBox1Change(i); }));
   test_->installEventFilter(this);
+  noteTimer_ = new QTimer(this);
+  noteTimer_->setInterval(500);
+  connect(noteTimer_, &QTimer::timeout, this, [this] {
+    if (panel_->isVisible())
+      showAudioNote();
+    else
+      noteTimer_->stop();
+  });
 }
 
 void SoundPanel::hae_midilaitteet() {
   panel_->show();
   if (names_.raiseOnOpen) panel_->raise();
   Edit3_->clear();
-  const AudioReport r = audio_ ? audio_() : AudioReport{};
-  note_->setText(!r.output && !r.soundfont ? kNoOutputNoSoundfontText
-                 : !r.output               ? kNoOutputText
-                 : !r.soundfont            ? kNoSoundfontText
-                                           : "");
+  showAudioNote();
+  noteTimer_->start();
   laitenumerot_ = sound_.listDevices();
   ComboBox1_->clear();
   for (const auto& d : laitenumerot_) ComboBox1_->addItem(QString::fromStdString(d.name));
@@ -65,10 +71,20 @@ void SoundPanel::hae_midilaitteet() {
   ComboBox1_->setEditText(QString::fromStdString(sound_.midilaitteen_nimi()));
 }
 
+void SoundPanel::showAudioNote() {
+  const AudioReport r = audio_ ? audio_() : AudioReport{};
+  const char* text = !r.output && !r.soundfont ? kNoOutputNoSoundfontText
+                     : !r.output               ? kNoOutputText
+                     : !r.soundfont            ? kNoSoundfontText
+                                               : "";
+  if (note_->text() != QString::fromUtf8(text)) note_->setText(text);
+}
+
 // Closing with the focus inside gives it back to the window.
 void SoundPanel::close() {
   if (panel_->isAncestorOf(QApplication::focusWidget())) panel_->window()->setFocus();
   panel_->hide();
+  noteTimer_->stop();
 }
 
 void SoundPanel::ComboBox1Change(int index) {

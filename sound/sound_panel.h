@@ -15,6 +15,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class QWidget;
 
 namespace taktovi {
@@ -47,8 +48,9 @@ inline constexpr const char* kNoOutputNoSoundfontText = "KEINE AUDIO-AUSGABE UND
 
 class SoundPanel : public QObject {
  public:
-  // `panel` holds the controls named in `names`. `audio` tells whether an audio output and a soundfont were
-  // found; what is missing is shown in AudioNote whenever the panel opens.
+  // `panel` holds the controls named in `names`. `audio` tells whether an audio output is open and a
+  // soundfont was found; what is missing is shown in AudioNote, and kept current while the panel is open
+  // (an output lost or back shows within about half a second).
   SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names,
              std::function<AudioReport()> audio);
 
@@ -62,6 +64,7 @@ class SoundPanel : public QObject {
 
  private:
   void close();
+  void showAudioNote();
   void midiButtonClick();
   void wavButtonClick();
 
@@ -73,6 +76,7 @@ class SoundPanel : public QObject {
   QLineEdit* Edit3_;
   QLabel* note_;
   std::function<AudioReport()> audio_;
+  QTimer* noteTimer_;
   QObject* test_;
   std::vector<SoundOutput::Device> laitenumerot_;  // the devices of the list's entries
   Qt::MouseButtons held_;                          // buttons held on the sound test
