@@ -16,6 +16,8 @@ packages=(
   libsdl2-dev                                      # the audio device
   libasound2-dev                                   # ALSA sequencer MIDI ports
   libgtest-dev libgmock-dev                        # tests
+  pulseaudio pulseaudio-utils                      # tests: a private PulseAudio server, pactl and parec
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon  # tests: a private PipeWire graph on its own bus
   libbenchmark-dev                                 # benchmarks
   xvfb xauth                                       # looking at the programs on a virtual screen
   desktop-file-utils appstream                     # validating the menu entries and AppStream metadata
