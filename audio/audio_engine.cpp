@@ -33,12 +33,6 @@ void ensureRealtime() {
   sched_setscheduler(0, SCHED_RR | SCHED_RESET_ON_FORK, &p);  // refused: SDL's choice stays
 }
 
-// The name our output stream carries at the sound server, the same for every open in this
-// process: the server-latency probe finds the stream by it.
-std::string streamName() {
-  return "taktovi " + std::to_string(getpid());
-}
-
 // One line on standard error when the heard latency's source is known, and when it changes.
 void sayHeardLatency(int64_t ns, bool fromServer) {
   const long long tenths = std::llround(static_cast<double>(ns) / 1e5);
@@ -46,109 +40,136 @@ void sayHeardLatency(int64_t ns, bool fromServer) {
                fromServer ? "VOM TONSERVER" : "ANGENOMMEN");
 }
 
+// How long construction waits for the first device to open. Opening takes milliseconds; one
+// that hangs (a sound server starting) is left to the output's watcher, and the program starts
+// meanwhile without sound.
+constexpr auto kStartWait = std::chrono::milliseconds(2000);
+
 }  // namespace
 
-struct CallbackContext {
-  AudioEngine* engine;
-  const Clock* clock;
-  bool scheduled = false;  // the callback thread's class was seen to (first callback)
-};
-
-static void sdlCallback(void* user, Uint8* stream, int len) {
-  auto* ctx = static_cast<CallbackContext*>(user);
-  if (!ctx->scheduled) {
-    ctx->scheduled = true;
-    ensureRealtime();
-  }
-  ctx->engine->renderInto(reinterpret_cast<float*>(stream), len / static_cast<int>(2 * sizeof(float)),
-                          ctx->clock->nowNs());
-}
-
 AudioEngine::AudioEngine(const Clock& clock, Options options)
-    : clock_(clock), rate_(options.rate), period_(options.period), voice_(options.rate) {
+    : clock_(clock),
+      offline_(options.output == Output::Offline),
+      loadSynth_(options.loadSynth),
+      synthPlan_(std::move(options.synthPlan)) {
   const FoundSoundfont found = findSoundfont(options.soundfonts);
   soundfont_ = found.path;
   soundfontRejected_ = found.rejected;
-  offline_ = options.output == Output::Offline;
-  if (!offline_) {
-    // Audio brings in SDL's event subsystem, whose SIGINT/SIGTERM handlers would swallow
-    // both signals; the program handles them itself.
-    SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
-    // SDL asks for time-critical priority for its audio thread; with this, a real-time class
-    // (directly, or through RealtimeKit on a desktop) instead of only a lower nice value, so
-    // busy processes cannot delay the callback past the sound server's buffer.
-    SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
+  setFormat({options.rate, options.period});
+  if (offline_) {
+    startSynth();
+    return;
   }
-  if (!offline_ && SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-    callbackContext_ = std::make_unique<CallbackContext>(CallbackContext{this, &clock_, false});
-    SDL_AudioSpec want{};
-    SDL_AudioSpec have{};
-    want.freq = options.rate;
-    want.format = AUDIO_F32SYS;
-    want.channels = 2;
-    want.samples = static_cast<Uint16>(options.period);
-    want.callback = sdlCallback;
-    want.userdata = callbackContext_.get();
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, streamName().c_str());
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
-    if (device_ != 0) {
-      rate_ = have.freq;
-      period_ = have.samples;
-    } else {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // Audio brings in SDL's event subsystem, whose SIGINT/SIGTERM handlers would swallow
+  // both signals; the program handles them itself.
+  SDL_SetHintWithPriority(SDL_HINT_NO_SIGNAL_HANDLERS, "1", SDL_HINT_OVERRIDE);
+  // SDL asks for time-critical priority for its audio thread; with this, a real-time class
+  // (directly, or through RealtimeKit on a desktop) instead of only a lower nice value, so
+  // busy processes cannot delay the callback past the sound server's buffer.
+  SDL_SetHint(SDL_HINT_THREAD_FORCE_REALTIME_TIME_CRITICAL, "1");
+  OutputHooks hooks;
+  hooks.render = [this](float* out, int frames) {
+    if (!realtimeChecked_) {
+      realtimeChecked_ = true;
+      ensureRealtime();
     }
-  }
-  voice_ = SampleVoice(rate_);
-  timeline_ = Timeline(rate_);
-  latencyNs_ = periodNs() + kScheduleMarginNs;
-  // A sound server sizes its buffer (stream buffer plus sink) to the period SDL asks for:
-  // where it cannot tell, a block's first frame is taken to leave it a period after the block's time.
-  deviceLatencyNs_ = device_ != 0 ? periodNs() : 0;
-  if (device_ != 0) {
-    const char* driver = SDL_GetCurrentAudioDriver();
-    if (driver != nullptr &&
-        (std::strcmp(driver, "pulseaudio") == 0 || std::strcmp(driver, "pipewire") == 0)) {
-      server_ = std::make_unique<ServerLatency>(streamName(), [this](int64_t ns) {
-        sayHeardLatency(latencyNs_ + (ns > 0 ? ns : deviceLatencyNs_), ns > 0);
-      });
-    } else {
-      sayHeardLatency(heardLatencyNs(), false);
-    }
-  }
-  const bool renders = offline_ || device_ != 0;
-  if (!soundfont_.empty() && renders && options.loadSynth)
-    worker_ = std::make_unique<SynthWorker>(soundfont_, rate_, std::move(options.synthPlan), reads_);
-  if (device_ != 0) SDL_PauseAudioDevice(device_, 0);
+    renderInto(out, frames, clock_.nowNs());
+  };
+  hooks.prepare = [this](const OutputFormat& got, bool starting) { return prepareOutput(got, starting); };
+  hooks.idle = [this] { applyWithoutOutput(); };
+  output_ = std::make_unique<OutputDevice>(OutputFormat{rate_, period_}, std::move(hooks));
+  output_->waitForStart(kStartWait);
+  // Asked for as long as the program runs: a reopened stream is found again by its name.
+  server_ = std::make_unique<ServerLatency>(outputStreamName(), [this](int64_t ns) {
+    sayHeardLatency(latencyNs_ + (ns > 0 ? ns : deviceLatencyNs_.load(std::memory_order_relaxed)), ns > 0);
+  });
 }
 
 AudioEngine::~AudioEngine() {
   server_.reset();
-  if (device_ != 0) {
-    SDL_CloseAudioDevice(device_);  // the callback thread has ended when this returns
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
-  }
-  worker_.reset();  // frees what it holds
+  output_.reset();        // no callback or watcher touches the engine from here on
+  delete worker_.load();  // frees what it holds
   freeSynth(synth_.release());
+}
+
+void AudioEngine::setFormat(const OutputFormat& f) {
+  rate_ = f.rate;
+  period_ = f.period;
+  voice_ = SampleVoice(rate_);
+  timeline_ = Timeline(rate_);
+  latencyNs_ = periodNs() + kScheduleMarginNs;
+  staleFrames_ = kStaleNs * rate_ / 1'000'000'000;
+}
+
+void AudioEngine::startSynth() {
+  if (worker() != nullptr || soundfont_.empty() || !loadSynth_) return;
+  worker_.store(new SynthWorker(soundfont_, rate_, synthPlan_, reads_), std::memory_order_release);
+}
+
+// The watcher's thread, the device paused. While construction waits, the engine takes the
+// device's rate; afterwards the device was asked for the engine's own (SDL converts).
+bool AudioEngine::prepareOutput(const OutputFormat& got, bool starting) {
+  if (starting && (got.rate != rate_ || got.period != period_)) setFormat(got);
+  if (got.rate != rate_ || got.period != period_) return false;
+  // A sound server sizes its buffer (stream buffer plus device) to the period SDL asks for;
+  // a callback's first frame leaves the device that much after the callback.
+  deviceLatencyNs_.store(int64_t{got.period} * 1'000'000'000 / got.rate, std::memory_order_relaxed);
+  realtimeChecked_ = false;  // a new callback thread
+  steadyFrom_ = frame_ + int64_t{kSettlingPeriods} * period_;
+  playing_ = true;
+  startSynth();
+  return true;
+}
+
+// The watcher's thread, no device open: commands apply as the callback would apply them, but
+// nothing sounds, so every tone start is lost.
+void AudioEngine::applyWithoutOutput() {
+  if (playing_) {  // what sounded when the output went ends there, not where it comes back
+    playing_ = false;
+    synth_.reset();
+    voice_.silence();
+  }
+  SynthWorker* w = worker();
+  if (!synth_.ready() && w != nullptr) {
+    if (LoadedSynth* s = w->takeLoaded()) synth_.adopt(s);
+  }
+  for (int round = 0; round < 4; ++round) {  // the UI thread may be sending meanwhile
+    drainQueue();
+    for (; const AudioCommand* c = midiPending_.peek(); midiPending_.pop()) {
+      if (startsSound(*c))
+        stale_.fetch_add(1, std::memory_order_relaxed);
+      else
+        applySynth(*c);
+    }
+    for (; const AudioCommand* c = samplePending_.peek(); samplePending_.pop()) {
+      if (startsSound(*c))
+        stale_.fetch_add(1, std::memory_order_relaxed);
+      else
+        applySample(*c);
+    }
+    if (queue_.peek() == nullptr) break;
+  }
+  if (synth_.wantsLoad() && w != nullptr) w->lend(synth_.lendForLoading());
 }
 
 AudioReport::Soundfont AudioEngine::soundfontState() const {
   using enum AudioReport::Soundfont;
   if (soundfont_.empty()) return soundfontRejected_ ? Unusable : Missing;
-  return worker_ != nullptr && worker_->state() == SynthWorker::State::Failed ? Unusable : Usable;
+  const SynthWorker* w = worker();
+  return w != nullptr && w->state() == SynthWorker::State::Failed ? Unusable : Usable;
 }
 
 int64_t AudioEngine::heardLatencyNs() const {
   const int64_t server = server_ ? server_->ns() : 0;
-  return latencyNs_ + (server > 0 ? server : deviceLatencyNs_);
+  return latencyNs_ + (server > 0 ? server : deviceLatencyNs_.load(std::memory_order_relaxed));
 }
 
 void AudioEngine::waitForSynth() {
-  if (worker_) worker_->waitIdle();
+  if (const SynthWorker* w = worker()) w->waitIdle();
 }
 
 void AudioEngine::send(const AudioCommand& c) {
   collectRetired();
-  if (!offline_ && device_ == 0) return;  // no output: nothing to tell
   if (!queue_.push(c)) ++dropped_;
 }
 
@@ -156,10 +177,8 @@ const SampleBuffer* AudioEngine::publishSample(std::unique_ptr<SampleBuffer> buf
   if (!buffer) return nullptr;
   const SampleBuffer* raw = buffer.get();
   collectRetired();
-  const bool silent = !offline_ && device_ == 0;
-  if (silent) std::erase_if(held_, [&](const auto& b) { return b.get() == current_; });
   held_.push_back(std::move(buffer));
-  if (!silent && !queue_.push({AudioCommand::Kind::SamplePublish, clock_.nowNs(), 0, 0, raw})) {
+  if (!queue_.push({AudioCommand::Kind::SamplePublish, clock_.nowNs(), 0, 0, raw})) {
     ++dropped_;
     held_.pop_back();  // the audio thread never saw it
     return nullptr;
@@ -171,10 +190,6 @@ const SampleBuffer* AudioEngine::publishSample(std::unique_ptr<SampleBuffer> buf
 void AudioEngine::retireSample(const SampleBuffer* buffer) {
   if (buffer == nullptr) return;
   if (buffer == current_) current_ = nullptr;
-  if (!offline_ && device_ == 0) {
-    std::erase_if(held_, [&](const auto& b) { return b.get() == buffer; });
-    return;
-  }
   // A lost retire only keeps the buffer alive until the engine ends.
   send({AudioCommand::Kind::SampleRetire, clock_.nowNs(), 0, 0, buffer});
 }
@@ -193,10 +208,11 @@ AudioEngine::Stats AudioEngine::stats() const {
   s.callbacks = statCount_.load(std::memory_order_relaxed);
   s.sumSquaredErrorNs = statSumSq_.load(std::memory_order_relaxed);
   s.maxAbsErrorNs = statMaxErr_.exchange(0, std::memory_order_relaxed);
-  if (worker_) {
-    s.synthLoadNs = worker_->loadNs();
-    s.synthCalibrationNs = worker_->calibrationNs();
-    s.synthFullGain = worker_->fullGain();
+  s.staleCommands = stale_.load(std::memory_order_relaxed);
+  if (const SynthWorker* w = worker()) {
+    s.synthLoadNs = w->loadNs();
+    s.synthCalibrationNs = w->calibrationNs();
+    s.synthFullGain = w->fullGain();
   }
   s.soundfontReads = reads_.all.load(std::memory_order_relaxed);
   s.soundfontReadsOnRenderThread = reads_.onRenderThread.load(std::memory_order_relaxed);
@@ -217,6 +233,11 @@ std::vector<float> AudioEngine::renderAt(int64_t callbackNs, int frames) {
 // --- audio thread ---
 
 void AudioEngine::noteWakeUp(int64_t callbackNs) {
+  // A new device's first callbacks come in a burst while the server fills its buffer, or late
+  // while it starts its graph: the timeline starts again at each that comes early (at one far
+  // late it does so by itself), so it follows the pace that comes after.
+  if (frame_ < steadyFrom_ && callbackNs - lastWakeNs_ < periodNs() / 2) timeline_ = Timeline(rate_);
+  lastWakeNs_ = callbackNs;
   timeline_.update(callbackNs, frame_);
   const double err = timeline_.lastErrorNs();
   statCount_.store(statCount_.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
@@ -232,6 +253,38 @@ void AudioEngine::drainQueue() {
         c->kind == AudioCommand::Kind::SynthVolume || c->kind == AudioCommand::Kind::SynthPreload;
     if (!(synthCommand ? midiPending_ : samplePending_).push(*c)) break;  // later callbacks take the rest
     queue_.pop();
+  }
+}
+
+bool AudioEngine::startsSound(const AudioCommand& c) const {
+  switch (c.kind) {
+    case AudioCommand::Kind::Midi:
+      return (c.value & 0xF0) == 0x90 && (c.value >> 16 & 0x7F) != 0;  // a note-on
+    case AudioCommand::Kind::SamplePosition:
+      return true;  // a tone starts at a position
+    case AudioCommand::Kind::SampleGain:
+      return c.gain > voice_.targetGain();
+    default:
+      return false;
+  }
+}
+
+void AudioEngine::applySynth(const AudioCommand& c) {
+  switch (c.kind) {
+    case AudioCommand::Kind::Midi:
+      synth_.shortMessage(c.value);
+      break;
+    case AudioCommand::Kind::SynthReset:
+      synth_.reset();
+      break;
+    case AudioCommand::Kind::SynthVolume:
+      synth_.setVolume(c.gain);
+      break;
+    case AudioCommand::Kind::SynthPreload:
+      synth_.preload(static_cast<int>(c.value >> 7), static_cast<int>(c.value & 0x7F));
+      break;
+    default:
+      break;
   }
 }
 
@@ -272,8 +325,9 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
   noteWakeUp(callbackNs);
   // Until the worker hands a synthesizer over (or while it is lent), the synthesizer keeps
   // channel state and renders silence.
-  if (!synth_.ready() && worker_) {
-    if (LoadedSynth* s = worker_->takeLoaded()) synth_.adopt(s);
+  SynthWorker* w = worker();
+  if (!synth_.ready() && w != nullptr) {
+    if (LoadedSynth* s = w->takeLoaded()) synth_.adopt(s);
   }
   drainQueue();
   std::fill(out, out + static_cast<size_t>(frames) * 2, 0.0f);
@@ -286,15 +340,15 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
       while (const AudioCommand* c = midiPending_.peek()) {
         const int64_t t = targetFrame(c->timeNs);
         if (t >= here + kBlock / 2) break;
-        if (t < here - kBlock / 2) late_.fetch_add(1, std::memory_order_relaxed);
-        if (c->kind == AudioCommand::Kind::Midi) synth_.shortMessage(c->value);
-        if (c->kind == AudioCommand::Kind::SynthReset) synth_.reset();
-        if (c->kind == AudioCommand::Kind::SynthVolume) synth_.setVolume(c->gain);
-        if (c->kind == AudioCommand::Kind::SynthPreload)
-          synth_.preload(static_cast<int>(c->value >> 7), static_cast<int>(c->value & 0x7F));
+        if (t < std::max(here - staleFrames_, steadyFrom_) && startsSound(*c)) {
+          stale_.fetch_add(1, std::memory_order_relaxed);
+        } else {
+          if (t < here - kBlock / 2) late_.fetch_add(1, std::memory_order_relaxed);
+          applySynth(*c);
+        }
         midiPending_.pop();
       }
-      if (synth_.wantsLoad()) worker_->lend(synth_.lendForLoading());
+      if (synth_.wantsLoad()) w->lend(synth_.lendForLoading());
       synth_.renderBlock(synthL_, synthR_);
       synthUsed_ = 0;
     }
@@ -304,6 +358,11 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
     while (const AudioCommand* c = samplePending_.peek()) {
       int64_t rel = targetFrame(c->timeNs) - here;
       if (rel >= seg) break;
+      if (here + rel < std::max(here - staleFrames_, steadyFrom_) && startsSound(*c)) {
+        stale_.fetch_add(1, std::memory_order_relaxed);
+        samplePending_.pop();
+        continue;
+      }
       if (rel < 0) {
         if (here + rel < frame_) late_.fetch_add(1, std::memory_order_relaxed);
         rel = 0;

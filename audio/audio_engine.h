@@ -12,11 +12,23 @@
 // and counted in droppedCommands(). The queue holds kQueueCapacity commands, far more than
 // the longest burst the programs send (a fade of about 5000 volume steps).
 //
-// With no sound device the engine still takes every command and stays silent.
+// The device comes and goes (output_device.h opens it again when it is lost, and opens one
+// that was missing at start). Everything the program sets (synthesizer programs, controllers,
+// volume, presets, the sample) lives here, not in the device, and stays across a reopen; with
+// no output, commands still take effect, silently. The rate is fixed once the engine is
+// constructed: a later device at another rate gets SDL's converter. On a sound server the
+// stream is named outputStreamName(), "taktovi <pid>" (this process's id), set as
+// SDL_HINT_AUDIO_DEVICE_STREAM_NAME before every open: find the stream by it.
+//
+// Tones stay in time: a tone start (a note-on, a sample restart, a rise of the sample's gain)
+// whose frame is more than kStaleNs past when the audio thread reaches it (its callbacks had
+// stopped), or meant for before the device was open and settled, is lost, never played late.
+// Every other command (programs, controllers, volumes, note-offs, publish, retire) still applies.
 //
 // The built-in synthesizer holds the presets of the program's plan (Options::synthPlan);
 // builtin_synth.h tells how it loads others without reading a file on the audio thread, and
-// synth_worker.h the helper thread that does the loading.
+// synth_worker.h the helper thread that does the loading. It loads once something renders:
+// at start, or when the first output opens.
 
 #include <atomic>
 #include <cstdint>
@@ -24,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/output_device.h"
 #include "audio/sample_voice.h"
 #include "audio/server_latency.h"
 #include "audio/spsc_queue.h"
@@ -56,8 +69,6 @@ struct AudioCommand {
   const SampleBuffer* buffer = nullptr;
 };
 
-struct CallbackContext;
-
 class AudioEngine {
  public:
   enum class Output { Device, Offline };
@@ -73,6 +84,12 @@ class AudioEngine {
     SynthPlan synthPlan;  // what the synthesizer holds; empty: silent until programs are chosen
   };
   static constexpr size_t kQueueCapacity = 16384;
+  // A tone start reached later than this is lost: half the shortest slot of a melody (a half
+  // beat at the fastest tempo, 100 ms), so it could not be heard with its own slot.
+  static constexpr int64_t kStaleNs = 50'000'000;
+  // A new device's first periods, while its callbacks come in a burst or late (the server fills
+  // its buffer, starts its graph), map to no reliable time: a tone meant for them is lost.
+  static constexpr int kSettlingPeriods = 3;
 
   AudioEngine(const Clock& clock, Options options);
   ~AudioEngine();
@@ -127,9 +144,10 @@ class AudioEngine {
   // the audio thread has asked for so far (tests, benchmarks).
   void waitForSynth();
 
-  bool hasDevice() const { return device_ != 0; }
-  // Whether there is an output and a soundfont (offline rendering counts as an output).
-  AudioReport report() const { return {offline_ || device_ != 0, soundfontState()}; }
+  // An output device is open now.
+  bool hasDevice() const { return output_ != nullptr && output_->isOpen(); }
+  // Whether an output is open now and a usable soundfont exists (offline rendering counts as an output).
+  AudioReport report() const { return {offline_ || hasDevice(), soundfontState()}; }
   bool isOffline() const { return offline_; }
   int rate() const { return rate_; }
   int period() const { return period_; }
@@ -141,15 +159,19 @@ class AudioEngine {
   // From a call (a note-on, a sample command) to the moment it is heard: the scheduling
   // latency plus what the sound server holds ahead of the listener, as the server tells while
   // the program plays (server_latency.h); where it cannot (no PulseAudio or PipeWire server,
-  // another SDL driver, the stream not found) a period is assumed. Offline, a rendered frame
-  // counts as heard. Any thread; it may change while the program runs.
+  // another SDL driver, the stream not found) a period of the device's is assumed. Offline, or
+  // before a device has opened, a rendered frame counts as heard. Any thread; it may change
+  // while the program runs (a reopened output, the server's own changes).
   int64_t heardLatencyNs() const;
+  // The sound server tells its part of heardLatencyNs() now (not assumed).
+  bool heardLatencyFromServer() const { return server_ != nullptr && server_->ns() > 0; }
 
   // What tests and benchmarks read of the engine at work. Counts run from the start; the
   // largest wake-up error is the one since the last call.
   struct Stats {
     uint64_t droppedCommands = 0;  // refused by a full queue
     uint64_t lateCommands = 0;     // applied after their frame had been rendered
+    uint64_t staleCommands = 0;    // tone starts lost: reached too late, or with no output open
     int64_t framesRendered = 0;    // by the callback, or offline
     // How far callbacks woke from the engine's timeline (wake-up jitter).
     uint64_t callbacks = 0;
@@ -179,20 +201,27 @@ class AudioEngine {
   void send(const AudioCommand& c);
   int64_t stamp(int64_t atNs) const { return atNs == kNow ? clock_.nowNs() : atNs; }
   int64_t periodNs() const { return static_cast<int64_t>(period_) * 1'000'000'000 / rate_; }
+  void setFormat(const OutputFormat& f);
+  void startSynth();
+  SynthWorker* worker() const { return worker_.load(std::memory_order_acquire); }
   void collectRetired();
   int64_t targetFrame(int64_t timeNs) const { return timeline_.frameAt(timeNs + latencyNs_); }
   void noteWakeUp(int64_t callbackNs);
+  bool startsSound(const AudioCommand& c) const;
+  void applySynth(const AudioCommand& c);
   void applySample(const AudioCommand& c);
   void drainQueue();
+  // Output device hooks (output_device.h).
+  bool prepareOutput(const OutputFormat& got, bool starting);
+  void applyWithoutOutput();
 
   const Clock& clock_;
-  std::unique_ptr<CallbackContext> callbackContext_;
   bool offline_ = false;
-  uint32_t device_ = 0;
   int rate_ = 48000;
   int period_ = 256;
   int64_t latencyNs_ = 0;
-  int64_t deviceLatencyNs_ = 0;  // assumed where the server cannot tell
+  int64_t staleFrames_ = 0;
+  std::atomic<int64_t> deviceLatencyNs_{0};  // assumed where the server cannot tell
   std::unique_ptr<ServerLatency> server_;
   uint64_t dropped_ = 0;                             // UI thread only
   std::vector<std::unique_ptr<SampleBuffer>> held_;  // published, not yet returned (UI thread)
@@ -201,27 +230,38 @@ class AudioEngine {
   SpscQueue<AudioCommand> queue_{kQueueCapacity};
   SpscQueue<const SampleBuffer*> returned_{64};
 
-  // The soundfont and its loader; no worker when there is no soundfont or nothing renders.
+  // The soundfont and its loader. The loader starts once something renders (owned here; set
+  // once, by the output's watcher when the first device opens after construction).
   std::string soundfont_;
   bool soundfontRejected_ = false;  // a candidate exists that is no soundfont
+  bool loadSynth_ = true;
+  SynthPlan synthPlan_;
   SoundfontReads reads_;
-  std::unique_ptr<SynthWorker> worker_;
+  std::atomic<SynthWorker*> worker_{nullptr};
 
-  // Audio thread state.
+  // Audio thread state (the output's watcher thread's while no device is open).
   BuiltinSynth synth_;
-  SampleVoice voice_;
+  SampleVoice voice_{48000};
   SpscQueue<AudioCommand> midiPending_{kQueueCapacity};
   SpscQueue<AudioCommand> samplePending_{kQueueCapacity};
   float synthL_[BuiltinSynth::kBlock] = {};
   float synthR_[BuiltinSynth::kBlock] = {};
   int synthUsed_ = BuiltinSynth::kBlock;
-  int64_t frame_ = 0;  // first frame of the next block
+  int64_t frame_ = 0;       // first frame of the next block
+  int64_t steadyFrom_ = 0;  // the current device's first steady frame: no tone starts before it
+  int64_t lastWakeNs_ = 0;
+  bool playing_ = false;  // a device has played since applyWithoutOutput() last ran
   Timeline timeline_{48000};
+  bool realtimeChecked_ = false;  // the callback thread's class was seen to (this device's)
   std::atomic<uint64_t> late_{0};
+  std::atomic<uint64_t> stale_{0};
   std::atomic<int64_t> rendered_{0};
   std::atomic<uint64_t> statCount_{0};
   mutable std::atomic<double> statMaxErr_{0};  // reset by each read of the stats
   std::atomic<double> statSumSq_{0};
+
+  // Last: its watcher calls into everything above.
+  std::unique_ptr<OutputDevice> output_;
 };
 
 }  // namespace taktovi

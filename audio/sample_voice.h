@@ -32,12 +32,15 @@ class SampleVoice {
   void setPosition(uint32_t frame);
   void setRate(uint32_t hz) { rate_ = hz; }
   void setGain(float target, double rampSeconds = kRampSeconds);
+  // Silent at once (the output is gone: no ramp would ever be heard).
+  void silence() { gain_ = target_ = step_ = 0, rampLeft_ = 0; }
 
   // Adds `frames` stereo frames of the voice to out (interleaved L/R).
   void render(float* out, int frames);
 
   const SampleBuffer* buffer() const { return buf_; }
   float currentGain() const { return gain_; }
+  float targetGain() const { return target_; }
   bool playing() const { return playing_; }
 
  private:

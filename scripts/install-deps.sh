@@ -17,6 +17,8 @@ packages=(
   libasound2-dev                                   # ALSA sequencer MIDI ports
   libpulse-dev                                     # the sound server's latency (PulseAudio, PipeWire)
   libgtest-dev libgmock-dev                        # tests
+  pulseaudio pulseaudio-utils                      # tests: a private PulseAudio server, pactl and parec
+  pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon  # tests: a private PipeWire graph on its own bus
   libbenchmark-dev                                 # benchmarks
   xvfb xauth                                       # looking at the programs on a virtual screen
   desktop-file-utils appstream                     # validating the menu entries and AppStream metadata

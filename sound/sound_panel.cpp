@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "kit/services.h"
 #include "kit/widget_kit.h"
@@ -60,13 +61,22 @@ SoundPanel::SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors,
   connect(ComboBox1_, &QComboBox::activated, this,
           guarded<int>(errors, [this](int i) { ComboBox1Change(i); }));
   test_->installEventFilter(this);
+  noteTimer_ = new QTimer(this);
+  noteTimer_->setInterval(500);
+  connect(noteTimer_, &QTimer::timeout, this, [this] {
+    if (panel_->isVisible())
+      showAudioNote();
+    else
+      noteTimer_->stop();
+  });
 }
 
 void SoundPanel::hae_midilaitteet() {
   panel_->show();
   if (names_.raiseOnOpen) panel_->raise();
   Edit3_->clear();
-  note_->setText(QString::fromUtf8(audioNote(audio_ ? audio_() : AudioReport{})));
+  showAudioNote();
+  noteTimer_->start();
   laitenumerot_ = sound_.listDevices();
   ComboBox1_->clear();
   for (const auto& d : laitenumerot_) ComboBox1_->addItem(QString::fromStdString(d.name));
@@ -74,10 +84,16 @@ void SoundPanel::hae_midilaitteet() {
   ComboBox1_->setEditText(QString::fromStdString(sound_.midilaitteen_nimi()));
 }
 
+void SoundPanel::showAudioNote() {
+  const QString text = QString::fromUtf8(audioNote(audio_ ? audio_() : AudioReport{}));
+  if (note_->text() != text) note_->setText(text);
+}
+
 // Closing with the focus inside gives it back to the window.
 void SoundPanel::close() {
   if (panel_->isAncestorOf(QApplication::focusWidget())) panel_->window()->setFocus();
   panel_->hide();
+  noteTimer_->stop();
 }
 
 void SoundPanel::ComboBox1Change(int index) {

@@ -15,6 +15,7 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QTimer;
 class QWidget;
 
 namespace taktovi {
@@ -50,8 +51,9 @@ inline constexpr const char* kNoOutputUnusableSoundfontText =
 
 class SoundPanel : public QObject {
  public:
-  // `panel` holds the controls named in `names`. `audio` tells whether an audio output and a usable
-  // soundfont were found; what is missing or unusable is shown in AudioNote whenever the panel opens.
+  // `panel` holds the controls named in `names`. `audio` tells whether an audio output is open and a usable
+  // soundfont was found; what is missing or unusable is shown in AudioNote, and kept current while the panel
+  // is open (an output lost or back shows within about half a second).
   SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names,
              std::function<AudioReport()> audio);
 
@@ -65,6 +67,7 @@ class SoundPanel : public QObject {
 
  private:
   void close();
+  void showAudioNote();
   void midiButtonClick();
   void wavButtonClick();
 
@@ -76,6 +79,7 @@ class SoundPanel : public QObject {
   QLineEdit* Edit3_;
   QLabel* note_;
   std::function<AudioReport()> audio_;
+  QTimer* noteTimer_;
   QObject* test_;
   std::vector<SoundOutput::Device> laitenumerot_;  // the devices of the list's entries
   Qt::MouseButtons held_;                          // buttons held on the sound test

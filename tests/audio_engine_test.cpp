@@ -95,6 +95,97 @@ TEST_F(SynthEngine, LoudestPlanToneAtFullVolumePeaksNearMinus3dB) {
   EXPECT_LT(db, -2.0);
 }
 
+// Callbacks that stop for a second and come back (a stalled server, a device opened again):
+// tone starts whose time passed meanwhile are lost, not played late all at once; everything
+// else sent meanwhile (a channel volume, a new sample) holds, and new tones are on time.
+TEST_F(SynthEngine, ToneStartsMissedWhileCallbacksStoppedAreLostTheRestHolds) {
+  std::vector<float> out;
+  const int frames = engine_->period();
+  const int64_t periodNs = int64_t{frames} * 1'000'000'000 / engine_->rate();
+  int64_t wake = clock_->nowNs();
+  auto renderUntil = [&](int64_t t) {  // callbacks on time
+    for (; wake <= t; wake += periodNs) {
+      const auto block = engine_->renderAt(wake, frames);
+      out.insert(out.end(), block.begin(), block.end());
+    }
+    clock_->setNs(t);
+  };
+  auto end = [&] { return static_cast<int64_t>(out.size() / 2); };
+  auto peak = [&](int64_t from, int64_t to) {
+    float p = 0;
+    for (int64_t f = std::max<int64_t>(from, 0); f < to && f < end(); ++f)
+      p = std::max(p, std::fabs(out[2 * f]));
+    return p;
+  };
+  auto firstAbove = [&](int64_t from) {
+    for (int64_t f = from; f < end(); ++f)
+      if (std::fabs(out[2 * f]) > 1e-4f) return f;
+    return int64_t{-1};
+  };
+  auto dc = [](float level) {
+    auto b = std::make_unique<SampleBuffer>();
+    b->frames = 48000;
+    b->samples.assign(b->frames, level);
+    return b;
+  };
+  const uint64_t staleBefore = engine_->stats().staleCommands;
+  renderUntil(clock_->nowNs() + 300'000'000);
+  engine_->midi(0x007F07B0);  // full channel volume
+  engine_->publishSample(dc(0.5f));
+  engine_->sampleRate(static_cast<uint32_t>(engine_->rate()));
+  engine_->samplePlay(true);  // silent: gain 0
+  renderUntil(clock_->nowNs() + 100'000'000);
+
+  const int64_t stopped = wake;
+  clock_->setNs(stopped + 200'000'000);
+  engine_->midi(0x00733C90);  // a tone starts and is not ended
+  engine_->midi(0x000007B0);  // channel volume 0
+  engine_->publishSample(dc(0.25f));
+  engine_->sampleRate(static_cast<uint32_t>(engine_->rate()));
+  engine_->samplePlay(true);
+  engine_->samplePosition(0);  // a sample tone starts too
+  engine_->sampleGain(1.0f);
+  wake = stopped + 1'000'000'000;
+  const int64_t resumed = end();
+  const int64_t resumedNs = wake;
+  renderUntil(wake + 300'000'000);
+  EXPECT_LT(peak(resumed, end()), 1e-4f) << "a missed tone was played late";
+  EXPECT_EQ(engine_->stats().staleCommands - staleBefore, 3u);  // the note-on, the restart, the rise
+
+  // New tones on the new timeline: silent at channel volume 0, then at their planned frames.
+  auto frameOf = [&](int64_t t) {
+    return resumed +
+           std::llround(static_cast<double>(t + engine_->latencyNs() - resumedNs) * engine_->rate() / 1e9);
+  };
+  engine_->midi(0x00733C90);
+  renderUntil(clock_->nowNs() + 300'000'000);
+  engine_->midi(0x00007BB0);
+  renderUntil(clock_->nowNs() + 1'500'000'000);
+  const int64_t quiet = end();
+  EXPECT_LT(peak(resumed, quiet), 1e-4f) << "the channel volume set meanwhile was lost";
+  engine_->midi(0x007F07B0);
+  const int64_t synthTone = clock_->nowNs() + 10'000'000;
+  engine_->midi(0x00733C90, synthTone);
+  renderUntil(synthTone + 300'000'000);
+  engine_->midi(0x00007BB0);
+  engine_->midi(0x000007B0);
+  renderUntil(clock_->nowNs() + 1'500'000'000);
+  EXPECT_NEAR(static_cast<double>(firstAbove(quiet)), static_cast<double>(frameOf(synthTone)), 64.0);
+
+  const int64_t later = end();
+  const int64_t sampleTone = clock_->nowNs() + 10'000'000;
+  engine_->samplePosition(0, sampleTone);
+  engine_->sampleGain(1.0f, sampleTone);
+  renderUntil(sampleTone + 200'000'000);
+  engine_->sampleGain(0.0f);
+  engine_->retireSample(engine_->currentSample());
+  renderUntil(clock_->nowNs() + 50'000'000);
+  EXPECT_NEAR(static_cast<double>(firstAbove(later)), static_cast<double>(frameOf(sampleTone)), 2.0);
+  EXPECT_NEAR(peak(frameOf(sampleTone), frameOf(sampleTone) + 4800), 0.25f, 0.01f)
+      << "the sample published meanwhile was lost";
+  engine_->midi(0x007F07B0);
+}
+
 TEST(AudioEngine, MessagesSentWhileTheSoundfontLoadsStillTakeEffect) {
   TestClock clock;
   AudioEngine engine(clock, offline(defaultSoundfonts(), {{0, 19}, {}, {}}));
@@ -154,34 +245,42 @@ TEST(AudioEngine, CorruptSoundfontIsUnavailableAndReportedAsUnusable) {
 }
 
 TEST(AudioEngine, NoDeviceTakesCommandsAndStaysSilent) {
-  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
-  SteadyClock clock;
-  AudioEngine::Options o;
-  o.output = AudioEngine::Output::Device;
-  AudioEngine engine(clock, o);
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);  // SDL reads it on the engine's watcher until it ends
+  {
+    SteadyClock clock;
+    AudioEngine::Options o;
+    o.output = AudioEngine::Output::Device;
+    AudioEngine engine(clock, o);
+    EXPECT_FALSE(engine.hasDevice());
+    EXPECT_EQ(engine.heardLatencyNs(), engine.latencyNs());  // no device buffer to add
+    EXPECT_TRUE(engine.synthAvailable());  // the soundfont exists; capabilities do not depend on a device
+    // The watcher takes the commands meanwhile (their tones are lost), so the queue never fills.
+    const uint64_t n = AudioEngine::kQueueCapacity;
+    for (uint64_t round = 1; round <= 3; ++round) {
+      for (uint64_t i = 0; i < n; ++i) engine.midi(0x007F3C90);
+      for (int i = 0; i < 500 && engine.stats().staleCommands < round * n; ++i) usleep(10000);
+    }
+    EXPECT_EQ(engine.stats().staleCommands, 3 * n);
+    auto b = std::make_unique<SampleBuffer>();
+    b->frames = 1;
+    b->samples = {0.5f};
+    const SampleBuffer* p = engine.publishSample(std::move(b));
+    EXPECT_EQ(engine.currentSample(), p);
+    engine.sampleGain(1.0f);
+    engine.retireSample(p);
+    EXPECT_EQ(engine.currentSample(), nullptr);
+    EXPECT_EQ(engine.stats().droppedCommands, 0u);
+    // The built-in synthesizer is listed, but choosing it fails: it could sound nothing.
+    SystemMidiOut midi(engine, openAlsaPorts());
+    MidiOutCaps caps;
+    EXPECT_EQ(midi.midiOutGetDevCaps(0, caps), 0u);
+    HMIDIOUT h = 5;
+    EXPECT_EQ(midi.midiOutOpen(h, 0), MMSYSERR_NODRIVER);
+    EXPECT_EQ(h, 0u);
+    EXPECT_FALSE(engine.report().output);
+    EXPECT_EQ(engine.report().soundfont, AudioReport::Soundfont::Usable);
+  }
   setenv("SDL_AUDIODRIVER", "dummy", 1);
-  EXPECT_FALSE(engine.hasDevice());
-  EXPECT_EQ(engine.heardLatencyNs(), engine.latencyNs());  // no device buffer to add
-  EXPECT_TRUE(engine.synthAvailable());  // the soundfont exists; capabilities do not depend on a device
-  for (int i = 0; i < 100000; ++i) engine.midi(0x007F3C90);
-  auto b = std::make_unique<SampleBuffer>();
-  b->frames = 1;
-  b->samples = {0.5f};
-  const SampleBuffer* p = engine.publishSample(std::move(b));
-  EXPECT_EQ(engine.currentSample(), p);
-  engine.sampleGain(1.0f);
-  engine.retireSample(p);
-  EXPECT_EQ(engine.currentSample(), nullptr);
-  EXPECT_EQ(engine.stats().droppedCommands, 0u);
-  // The built-in synthesizer is listed, but choosing it fails: it could sound nothing.
-  SystemMidiOut midi(engine, openAlsaPorts());
-  MidiOutCaps caps;
-  EXPECT_EQ(midi.midiOutGetDevCaps(0, caps), 0u);
-  HMIDIOUT h = 5;
-  EXPECT_EQ(midi.midiOutOpen(h, 0), MMSYSERR_NODRIVER);
-  EXPECT_EQ(h, 0u);
-  EXPECT_FALSE(engine.report().output);
-  EXPECT_EQ(engine.report().soundfont, AudioReport::Soundfont::Usable);
 }
 
 TEST(AudioEngine, DummyDriverRunsTheCallback) {
