@@ -103,7 +103,7 @@ void AudioEngine::setFormat(const OutputFormat& f) {
 
 void AudioEngine::startSynth() {
   if (worker() != nullptr || soundfont_.empty() || !loadSynth_) return;
-  worker_.store(new SynthWorker(soundfont_, rate_, synthPlan_, reads_), std::memory_order_release);
+  worker_.store(new SynthWorker(soundfont_, 2.0 * rate_, synthPlan_, reads_), std::memory_order_release);
 }
 
 // The watcher's thread, the device paused. While construction waits, the engine takes the
@@ -331,14 +331,15 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
   }
   drainQueue();
   std::fill(out, out + static_cast<size_t>(frames) * 2, 0.0f);
-  constexpr int kBlock = BuiltinSynth::kBlock;
+  constexpr int kBlock = kSynthBlock;
   int pos = 0;
   while (pos < frames) {
     const int64_t here = frame_ + pos;
     if (synthUsed_ == kBlock) {
-      // Synthesizer messages take effect at the block boundary nearest to their frame.
+      // Synthesizer messages take effect at the block boundary nearest to their frame, less
+      // what the decimator delays.
       while (const AudioCommand* c = midiPending_.peek()) {
-        const int64_t t = targetFrame(c->timeNs);
+        const int64_t t = targetFrame(c->timeNs) - HalfbandDecimator::kDelay;
         if (t >= here + kBlock / 2) break;
         if (t < std::max(here - staleFrames_, steadyFrom_) && startsSound(*c)) {
           stale_.fetch_add(1, std::memory_order_relaxed);
@@ -349,7 +350,10 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
         midiPending_.pop();
       }
       if (synth_.wantsLoad()) w->lend(synth_.lendForLoading());
-      synth_.renderBlock(synthL_, synthR_);
+      float left[BuiltinSynth::kBlock];
+      float right[BuiltinSynth::kBlock];
+      synth_.renderBlock(left, right);
+      decimator_.process(left, right, BuiltinSynth::kBlock, synthL_, synthR_);
       synthUsed_ = 0;
     }
     const int seg = std::min(frames - pos, kBlock - synthUsed_);

@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/halfband.h"
 #include "audio/output_device.h"
 #include "audio/sample_voice.h"
 #include "audio/server_latency.h"
@@ -244,9 +245,12 @@ class AudioEngine {
   SampleVoice voice_{48000};
   SpscQueue<AudioCommand> midiPending_{kQueueCapacity};
   SpscQueue<AudioCommand> samplePending_{kQueueCapacity};
-  float synthL_[BuiltinSynth::kBlock] = {};
-  float synthR_[BuiltinSynth::kBlock] = {};
-  int synthUsed_ = BuiltinSynth::kBlock;
+  // The synthesizer's last block, brought down to the output rate.
+  static constexpr int kSynthBlock = BuiltinSynth::kBlock / 2;
+  HalfbandDecimator decimator_;
+  float synthL_[kSynthBlock] = {};
+  float synthR_[kSynthBlock] = {};
+  int synthUsed_ = kSynthBlock;
   int64_t frame_ = 0;       // first frame of the next block
   int64_t steadyFrom_ = 0;  // the current device's first steady frame: no tone starts before it
   int64_t lastWakeNs_ = 0;
