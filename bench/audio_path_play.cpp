@@ -53,7 +53,7 @@ void melody(std::mt19937& rng, double isku, const SoundOutput& sound, RectangleP
   pool[n + 1]->vasen = 0;  // the end marker
 }
 
-struct Tone {
+struct PlayedTone {
   int savel = 0;
   int64_t atNs = 0, gridNs = 0, callNs = 0, heardNs = 0;
   double kesto = 0;
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
   int64_t gridNs = 0;
   uint32_t previousAt = 0;
   double previousKesto = 0;
-  Tone tone;
+  PlayedTone tone;
   std::vector<double> lateMs;
   int rebased = 0;
   size_t played = 0;
