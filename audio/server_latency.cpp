@@ -62,6 +62,11 @@ struct ServerLatency::Connection {
   // there is none yet, -1 once the stream has gone.
   bool poll(int64_t& us);
   void interrupt();
+  // A request's callback: its answer is complete, the waiting request may go on.
+  void answer() {
+    answered = true;
+    pa_threaded_mainloop_signal(loop, 0);
+  }
 
   const std::string& name;
   const std::atomic<bool>& stopping;
@@ -138,8 +143,7 @@ bool ServerLatency::Connection::open() {
              auto* c = static_cast<Connection*>(user);
              c->pipewire = i != nullptr && i->server_name != nullptr &&
                            std::string(i->server_name).find("PipeWire") != std::string::npos;
-             c->answered = true;
-             pa_threaded_mainloop_signal(c->loop, 0);
+             c->answer();
            },
            this));
   pa_threaded_mainloop_unlock(loop);
@@ -150,11 +154,7 @@ bool ServerLatency::Connection::open() {
 void ServerLatency::Connection::readings() {
   auto onInput = [](pa_context*, const pa_sink_input_info* i, int eol, void* user) {
     auto* c = static_cast<Connection*>(user);
-    if (eol != 0) {
-      c->answered = true;
-      pa_threaded_mainloop_signal(c->loop, 0);
-      return;
-    }
+    if (eol != 0) return c->answer();
     const int64_t quantum = fractionUs(pa_proplist_gets(i->proplist, "node.latency"));
     if (quantum > 0) c->quanta.emplace_back(i->sink, quantum);
     const char* name = pa_proplist_gets(i->proplist, PA_PROP_MEDIA_NAME);
@@ -187,11 +187,7 @@ void ServerLatency::Connection::readings() {
         context,
         [](pa_context*, const pa_source_output_info* i, int eol, void* user) {
           auto* c = static_cast<Connection*>(user);
-          if (eol != 0) {
-            c->answered = true;
-            pa_threaded_mainloop_signal(c->loop, 0);
-            return;
-          }
+          if (eol != 0) return c->answer();
           const int64_t quantum = fractionUs(pa_proplist_gets(i->proplist, "node.latency"));
           if (quantum > 0) c->quanta.emplace_back(PA_INVALID_INDEX, quantum);
         },
@@ -207,8 +203,7 @@ void ServerLatency::Connection::readings() {
           return;
         }
         c->found = c->found && eol > 0;  // an error: the sink has gone
-        c->answered = true;
-        pa_threaded_mainloop_signal(c->loop, 0);
+        c->answer();
       },
       this));
   found = found && sinkRead;
