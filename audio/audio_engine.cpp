@@ -135,18 +135,16 @@ void AudioEngine::applyWithoutOutput() {
   }
   for (int round = 0; round < 4; ++round) {  // the UI thread may be sending meanwhile
     drainQueue();
-    for (; const AudioCommand* c = midiPending_.peek(); midiPending_.pop()) {
-      if (startsSound(*c))
-        stale_.fetch_add(1, std::memory_order_relaxed);
-      else
-        applySynth(*c);
-    }
-    for (; const AudioCommand* c = samplePending_.peek(); samplePending_.pop()) {
-      if (startsSound(*c))
-        stale_.fetch_add(1, std::memory_order_relaxed);
-      else
-        applySample(*c);
-    }
+    auto applyAll = [this](SpscQueue<AudioCommand>& pending, auto apply) {
+      for (; const AudioCommand* c = pending.peek(); pending.pop()) {
+        if (startsSound(*c))
+          stale_.fetch_add(1, std::memory_order_relaxed);
+        else
+          (this->*apply)(*c);
+      }
+    };
+    applyAll(midiPending_, &AudioEngine::applySynth);
+    applyAll(samplePending_, &AudioEngine::applySample);
     if (queue_.peek() == nullptr) break;
   }
   if (synth_.wantsLoad() && w != nullptr) w->lend(synth_.lendForLoading());
