@@ -39,13 +39,25 @@ void Timeline::update(int64_t wakeNs, int64_t frame) {
     timeNs_ -= static_cast<double>(shift);
   }
   remember(wakeNs, frame);
-  // The envelope against the line as it stands now: the earliest wake-up of the window.
-  double lowest = 0;
+  // The envelope against the line as it stands now: the earliest wake-up of the window, and
+  // of its last kStepWindowNs.
+  double lowest = 0, recent = 0;
+  size_t firstRecent = held_;
   for (size_t i = 0; i < held_; ++i) {
     const Wake& w = window_[(oldest_ + i) % kWindowCallbacks];
     const double line = timeNs_ + static_cast<double>(w.frame - frame_) * nsPerFrame_;
     const double offset = static_cast<double>(w.ns - baseNs_) - line;
     lowest = i == 0 ? offset : std::min(lowest, offset);
+    if (wakeNs - w.ns > kStepWindowNs) continue;
+    recent = firstRecent == held_ ? offset : std::min(recent, offset);
+    if (firstRecent == held_) firstRecent = i;
+  }
+  // The grid moved later (the server skipped a stretch and asks from then on that much
+  // later): the wake-ups before the step no longer tell where it is.
+  if (firstRecent > 0 && firstRecent < held_ && recent - lowest > kStepNs) {
+    oldest_ = (oldest_ + firstRecent) % kWindowCallbacks;
+    held_ -= firstRecent;
+    lowest = recent;
   }
   envelopeNs_ = lowest;
 }

@@ -6,9 +6,10 @@
 // envelope): a block's time is when the server's grid reaches it, a time maps to the same
 // frame however late the callbacks come, and a callback wakes no earlier than the time of the
 // first frame it renders, so a command given a period before its frame's time is in time for
-// it. A second-order delay-locked loop follows the device's real rate, so the mapping
-// does not drift away from a device whose clock runs fast or slow; it starts wide (it locks
-// within a few callbacks) and narrows to about 0.01 Hz.
+// it. When the server skips a stretch (its graph missed cycles) and from then on asks that much
+// later, the envelope follows within a couple of seconds. A second-order delay-locked loop follows the
+// device's real rate, so the mapping does not drift away from a device whose clock runs fast or slow; it
+// starts wide (it locks within a few callbacks) and narrows to about 0.01 Hz.
 
 #include <array>
 #include <cstddef>
@@ -36,6 +37,12 @@ class Timeline {
   // against our blocks and wrap every few seconds, come on time at least once; short enough
   // to follow its grid when a dropout moves it later.
   static constexpr int64_t kWindowNs = 10'000'000'000;
+  // A grid that moved later is followed once no wake-up of the last kStepWindowNs came within
+  // kStepNs of the envelope: more than the requests' own pattern keeps above it (up to 2 ms
+  // over 2 s through a loaded PulseAudio), less than a graph quantum of PipeWire (5.3 ms at
+  // its smallest usual size).
+  static constexpr int64_t kStepWindowNs = 2'000'000'000;
+  static constexpr double kStepNs = 4e6;
 
  private:
   struct Wake {

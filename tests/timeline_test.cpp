@@ -11,8 +11,10 @@ namespace {
 
 // Feeds callbacks of `period` frames whose true pace is `nsPerFrame`, each late against it by
 // a uniform amount up to `lateMs` (as a sound server's come), and returns the largest error (ms)
-// of frameAt against the truth after `settle` callbacks.
-double worstError(double nsPerFrame, double lateMs, int callbacks, int settle, int period = 256) {
+// of frameAt against the truth after `settle` callbacks. From callback `stepAt` on, the server
+// asks `stepMs` later (its graph skipped a stretch).
+double worstError(double nsPerFrame, double lateMs, int callbacks, int settle, int period = 256,
+                  int stepAt = -1, double stepMs = 0) {
   Timeline tl(48000);
   std::mt19937 rng(5);
   std::uniform_real_distribution<double> jitter(0, lateMs * 1e6);
@@ -20,12 +22,14 @@ double worstError(double nsPerFrame, double lateMs, int callbacks, int settle, i
   int64_t last = 0;
   for (int k = 0; k < callbacks; ++k) {
     const int64_t frame = int64_t{k} * period;
-    const double truth = frame * nsPerFrame;
+    const double truth = frame * nsPerFrame + (stepAt >= 0 && k >= stepAt ? stepMs * 1e6 : 0);
     last = std::max(last, static_cast<int64_t>(truth + jitter(rng)));
     tl.update(last, frame);
     if (k < settle) continue;
     const double t = truth + 3.1e6;  // a call between two callbacks
-    const double err = (tl.frameAt(static_cast<int64_t>(t)) - t / nsPerFrame) * nsPerFrame / 1e6;
+    const double truthFrame = static_cast<double>(frame) + 3.1e6 / nsPerFrame;
+    const double err =
+        (static_cast<double>(tl.frameAt(static_cast<int64_t>(t))) - truthFrame) * nsPerFrame / 1e6;
     worst = std::max(worst, std::fabs(err));
   }
   return worst;
@@ -38,6 +42,13 @@ TEST(Timeline, MapsOnTheEarliestWakeUps) {
   // window has filled, times map to the grid the callbacks are late against, not to their
   // mean (8 ms later), within 1 ms.
   EXPECT_LT(worstError(1e9 / 48000, 16.0, 3000, 300, 2048), 1.0);
+}
+
+TEST(Timeline, FollowsAServerThatNowAsksLater) {
+  // PipeWire's graph skipped one quantum (10.7 ms) 25 s in, and every request comes that much
+  // later: 2.5 s on, times map to the new grid, not for the window's whole ten seconds to the old.
+  const int step = 586, after = step + 59;
+  EXPECT_LT(worstError(1e9 / 48000, 0.3, after + 300, after, 2048, step, 10.667), 1.0);
 }
 
 TEST(Timeline, FollowsADeviceThatRunsFastOrSlow) {
