@@ -19,10 +19,10 @@
 #   MODES="midi wav"       which modes
 #   PERIOD=                frames per callback asked of the device (empty: the engine's default)
 #   LOAD=<cores>           busy loops kept running (0: no load)
-#   CAPTURE=               parec's latency option (empty: --latency-msec=5 on PulseAudio; on
-#                          PipeWire --latency=4096, 512 frames, the quantum SDL's stream gets
-#                          alone: a capture larger than a quantum arrives in pieces too coarse
-#                          to time, and a smaller one makes the quantum smaller)
+#   CAPTURE=               the recorder's latency option (empty: PulseAudio, parec's
+#                          --latency-msec=5; PipeWire, pw-cat's --latency=512, the quantum SDL's
+#                          stream gets alone: a capture larger than a quantum arrives in pieces
+#                          too coarse to time, and a smaller one makes the quantum smaller)
 #   SDL_DRIVER=pulseaudio  SDL's driver (pipewire: PipeWire's own)
 #   SHARED_TOOLS=../shared/tools   where pulse.sh and pipewire.sh live
 #   OUT=<temp dir>         where recordings, logs and reports stay
@@ -38,7 +38,7 @@ server=${SOUND_SERVER:-pulse}
 driver=${SDL_DRIVER:-pulseaudio}
 case $server in
   pulse) capture=${CAPTURE:---latency-msec=5} ;;
-  pipewire) capture=${CAPTURE:---latency=4096} ;;
+  pipewire) capture=${CAPTURE:---latency=512} ;;
   *) echo "SOUND_SERVER is pulse or pipewire" >&2; exit 2 ;;
 esac
 out=${OUT:-$(mktemp -d /tmp/audio-path.XXXX)}
@@ -50,11 +50,11 @@ done
 
 snd=$out/server
 loaders=()
-parec_pid=""
+recorder_pid=""
 tap_pid=""
 cleanup() {
   for p in "${loaders[@]}"; do kill "$p" 2>/dev/null || true; done
-  [[ -n $parec_pid ]] && kill "$parec_pid" 2>/dev/null || true
+  [[ -n $recorder_pid ]] && kill "$recorder_pid" 2>/dev/null || true
   [[ -n $tap_pid ]] && wait "$tap_pid" 2>/dev/null || true
   "$tools/$server.sh" stop "$snd" || true
 }
@@ -83,9 +83,16 @@ for mode in $modes; do
   mkfifo "$base.fifo"
   "$bin/audio_tap" "$base.raw" "$base.times" 8 <"$base.fifo" &
   tap_pid=$!
-  parec --device=cap.monitor --format=float32le --rate=48000 --channels=2 --raw "$capture" >"$base.fifo" \
-    2>"$base.capture" &
-  parec_pid=$!
+  # PipeWire: its own client, not its PulseAudio service, whose recording stream can fall
+  # behind for good when the graph skips a stretch (the frames then arrive late, not the sound).
+  if [[ $server == pulse ]]; then
+    parec --device=cap.monitor --format=float32le --rate=48000 --channels=2 --raw "$capture" >"$base.fifo" \
+      2>"$base.capture" &
+  else
+    pw-cat --record --target=cap -P '{ stream.capture.sink = true }' --format=f32 --rate=48000 --channels=2 \
+      "$capture" - >"$base.fifo" 2>"$base.capture" &
+  fi
+  recorder_pid=$!
   sleep 0.5
   start_load
   # What the server says about the stream once it runs, and what its sink plays out after a
@@ -112,9 +119,9 @@ for mode in $modes; do
   cat "$base.player"
   stop_load
   sleep 0.5
-  kill "$parec_pid" 2>/dev/null || echo "the recorder had ended before the player: $(cat "$base.capture")"
+  kill "$recorder_pid" 2>/dev/null || echo "the recorder had ended before the player: $(cat "$base.capture")"
   wait "$tap_pid" || true
-  parec_pid=""
+  recorder_pid=""
   tap_pid=""
   echo "server during the run: $(xargs <"$base.server" 2>/dev/null)"
   echo "player threads (class, rt priority, nice): $(awk '{print $5"/"$2"/"$3"/"$4}' "$base.threads" | xargs)"

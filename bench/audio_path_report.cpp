@@ -230,7 +230,7 @@ int main(int argc, char** argv) {
     if (t.savel == 0) continue;  // a rest sounds nothing
     ++sounding;
     const auto expected = static_cast<long long>(c.frameOf(static_cast<double>(t.onNs) + offsetNs));
-    const long long f = findOnset(c, expected - 15 * ms, expected + 60 * ms);
+    const long long f = findOnset(c, expected - 40 * ms, expected + 60 * ms);
     if (f < 0) {
       std::fprintf(stderr, "not found: tone %zu savel %d expected at %.1f ms\n", i, t.savel,
                    c.msOf(expected));
