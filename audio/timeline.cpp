@@ -49,8 +49,11 @@ void Timeline::update(int64_t wakeNs, int64_t frame) {
     const double offset = static_cast<double>(w.ns - baseNs_) - line;
     lowest = i == 0 ? offset : std::min(lowest, offset);
     if (wakeNs - w.ns > kStepWindowNs) continue;
-    recent = firstRecent == held_ ? offset : std::min(recent, offset);
-    if (firstRecent == held_) firstRecent = i;
+    if (firstRecent == held_) {
+      firstRecent = i;
+      recent = offset;
+    }
+    recent = std::min(recent, offset);
   }
   // The grid moved later (the server skipped a stretch and asks from then on that much
   // later): the wake-ups before the step no longer tell where it is.

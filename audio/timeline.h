@@ -6,10 +6,11 @@
 // envelope): a block's time is when the server's grid reaches it, a time maps to the same
 // frame however late the callbacks come, and a callback wakes no earlier than the time of the
 // first frame it renders, so a command given a period before its frame's time is in time for
-// it. When the server skips a stretch (its graph missed cycles) and from then on asks that much
-// later, the envelope follows within a couple of seconds. A second-order delay-locked loop follows the
-// device's real rate, so the mapping does not drift away from a device whose clock runs fast or slow; it
-// starts wide (it locks within a few callbacks) and narrows to about 0.01 Hz.
+// it. When the server skips a stretch (its graph missed cycles) and from then on asks that
+// much later, the envelope follows within a couple of seconds. A second-order delay-locked
+// loop follows the device's real rate, so the mapping does not drift away from a device whose
+// clock runs fast or slow; it starts wide (it locks within a few callbacks) and narrows to
+// about 0.01 Hz.
 
 #include <array>
 #include <cstddef>
