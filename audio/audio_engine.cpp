@@ -150,6 +150,12 @@ void AudioEngine::applyWithoutOutput() {
   if (synth_.wantsLoad() && w != nullptr) w->lend(synth_.lendForLoading());
 }
 
+AudioReport AudioEngine::report() const {
+  const bool plays = hasDevice() && rendered_.load(std::memory_order_relaxed) >= steadyFrom_.load();
+  const SynthWorker* w = worker();
+  return {offline_ || plays, soundfontState(), w != nullptr && w->state() == SynthWorker::State::Ready};
+}
+
 AudioReport::Soundfont AudioEngine::soundfontState() const {
   using enum AudioReport::Soundfont;
   if (soundfont_.empty()) return soundfontRejected_ ? Unusable : Missing;
@@ -234,7 +240,8 @@ void AudioEngine::noteWakeUp(int64_t callbackNs) {
   // A new device's first callbacks come in a burst while the server fills its buffer, or late
   // while it starts its graph: the timeline starts again at each that comes early (at one far
   // late it does so by itself), so it follows the pace that comes after.
-  if (frame_ < steadyFrom_ && callbackNs - lastWakeNs_ < periodNs() / 2) timeline_ = Timeline(rate_);
+  if (frame_ < steadyFrom_.load(std::memory_order_relaxed) && callbackNs - lastWakeNs_ < periodNs() / 2)
+    timeline_ = Timeline(rate_);
   lastWakeNs_ = callbackNs;
   timeline_.update(callbackNs, frame_);
   const double err = timeline_.lastErrorNs();
@@ -328,6 +335,7 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
     if (LoadedSynth* s = w->takeLoaded()) synth_.adopt(s);
   }
   drainQueue();
+  const int64_t steadyFrom = steadyFrom_.load(std::memory_order_relaxed);
   std::fill(out, out + static_cast<size_t>(frames) * 2, 0.0f);
   constexpr int kBlock = kSynthBlock;
   int pos = 0;
@@ -339,7 +347,7 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
       while (const AudioCommand* c = midiPending_.peek()) {
         const int64_t t = targetFrame(c->timeNs) - HalfbandDecimator::kDelay;
         if (t >= here + kBlock / 2) break;
-        if (t < std::max(here - staleFrames_, steadyFrom_) && startsSound(*c)) {
+        if (t < std::max(here - staleFrames_, steadyFrom) && startsSound(*c)) {
           stale_.fetch_add(1, std::memory_order_relaxed);
         } else {
           if (t < here - kBlock / 2) late_.fetch_add(1, std::memory_order_relaxed);
@@ -360,7 +368,7 @@ void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
     while (const AudioCommand* c = samplePending_.peek()) {
       int64_t rel = targetFrame(c->timeNs) - here;
       if (rel >= seg) break;
-      if (here + rel < std::max(here - staleFrames_, steadyFrom_) && startsSound(*c)) {
+      if (here + rel < std::max(here - staleFrames_, steadyFrom) && startsSound(*c)) {
         stale_.fetch_add(1, std::memory_order_relaxed);
         samplePending_.pop();
         continue;

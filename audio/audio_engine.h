@@ -147,8 +147,9 @@ class AudioEngine {
 
   // An output device is open now.
   bool hasDevice() const { return output_ != nullptr && output_->isOpen(); }
-  // Whether an output is open now and a usable soundfont exists (offline rendering counts as an output).
-  AudioReport report() const { return {offline_ || hasDevice(), soundfontState()}; }
+  // What a tone started now would meet: an output open past its first settling periods (offline
+  // rendering counts as one), a usable soundfont, the built-in synthesizer loaded.
+  AudioReport report() const;
   bool isOffline() const { return offline_; }
   int rate() const { return rate_; }
   int period() const { return period_; }
@@ -251,8 +252,10 @@ class AudioEngine {
   float synthL_[kSynthBlock] = {};
   float synthR_[kSynthBlock] = {};
   int synthUsed_ = kSynthBlock;
-  int64_t frame_ = 0;       // first frame of the next block
-  int64_t steadyFrom_ = 0;  // the current device's first steady frame: no tone starts before it
+  int64_t frame_ = 0;  // first frame of the next block
+  // The current device's first steady frame: no tone starts before it. Set while the device
+  // is paused; the UI thread reads it to tell whether the output plays yet.
+  std::atomic<int64_t> steadyFrom_{0};
   int64_t lastWakeNs_ = 0;
   bool playing_ = false;  // a device has played since applyWithoutOutput() last ran
   Timeline timeline_{48000};

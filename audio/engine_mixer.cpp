@@ -70,6 +70,7 @@ class EngineBuffer final : public SoundBuffer {
 
   int64_t heardLatencyNs() const override { return engine_.heardLatencyNs(); }
   int64_t scheduleMarginNs() const override { return engine_.scheduleMarginNs(); }
+  bool audible() const override { return active() && engine_.report().output; }
 
  protected:
   HRESULT setCurrentPosition(uint32_t bytePosition, int64_t atNs) override {

@@ -2,12 +2,15 @@
 
 #include <SDL.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <mutex>
 
 namespace taktovi {
@@ -45,6 +48,17 @@ Server probe(const std::string& path) {
   const bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
   close(fd);
   return accepted ? Server::Up : Server::Down;
+}
+
+// How long the server has listened on the socket at `path`: since it made the socket (its
+// change time; 0 when that cannot be read).
+Steady::duration listeningFor(const std::string& path) {
+  struct stat st {};
+  timespec now{};
+  if (stat(path.c_str(), &st) != 0 || clock_gettime(CLOCK_REALTIME, &now) != 0) return {};
+  const auto age = std::chrono::seconds(now.tv_sec - st.st_ctim.tv_sec) +
+                   std::chrono::nanoseconds(now.tv_nsec - st.st_ctim.tv_nsec);
+  return std::max(Steady::duration{}, std::chrono::duration_cast<Steady::duration>(age));
 }
 
 // Where libpulse and libpipewire look for their server first, from the environment.
@@ -116,20 +130,14 @@ class Watcher {
 
   void run() {
     init();
-    if (inited_) open(Steady::now());
-    nextOpen_ = Steady::now() + kRetry;
-    {
-      std::lock_guard<std::mutex> l(s_.m);
-      s_.started = true;
-    }
-    s_.cv.notify_all();
+    // The first attempt is bound like every later one: a server still starting settles first.
+    if (const auto now = Steady::now(); !inited_ || readyToOpen(now)) attempt(now);
     while (sleep()) {
       const auto now = Steady::now();
       if (dev_ != 0 && lost(now)) close();
       if (dev_ != 0) continue;
       if (!callUnlessQuit([this] { s_.hooks.idle(); })) break;
       if (!readyToOpen(now)) continue;
-      nextOpen_ = now + kRetry;
       if (!inited_) {
         init();  // the first init failed (no driver at all at start)
       } else if (!everOpened_ && !s_.driverForced && driver_ != "pulseaudio" && driver_ != "pipewire" &&
@@ -139,7 +147,7 @@ class Watcher {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         init();
       }
-      if (inited_) open(now);
+      attempt(now);
     }
     if (dev_ != 0) close();
     if (inited_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -156,6 +164,20 @@ class Watcher {
   bool sleep() {
     std::unique_lock<std::mutex> l(s_.m);
     return !s_.cv.wait_for(l, kPoll, [this] { return s_.quit; });
+  }
+
+  // One attempt to open; the next comes kRetry later at the earliest. The first ends the
+  // owner's wait in waitForStart().
+  void attempt(Steady::time_point now) {
+    nextOpen_ = now + kRetry;
+    if (inited_) open(now);
+    if (announced_) return;
+    announced_ = true;
+    {
+      std::lock_guard<std::mutex> l(s_.m);
+      s_.started = true;
+    }
+    s_.cv.notify_all();
   }
 
   template <typename F>
@@ -196,7 +218,7 @@ class Watcher {
   }
 
   // Time for another attempt: at the retry pace, and on a sound server whose socket answers,
-  // not before it has answered for kSettle.
+  // not before it has answered for kSettle (counted from when the server made its socket).
   bool readyToOpen(Steady::time_point now) {
     const std::string& socket = driver_ == "pipewire" ? s_.pipewireSocket : s_.pulseSocket;
     server_ = probe(socket);
@@ -205,8 +227,8 @@ class Watcher {
       return now >= nextOpen_;
     }
     if (upSince_ == Steady::time_point{}) {
-      upSince_ = now;
-      nextOpen_ = now + kSettle;  // a server just back is tried as soon as it has settled
+      upSince_ = now - listeningFor(socket);
+      nextOpen_ = upSince_ + kSettle;  // a server just up is tried as soon as it has settled
     }
     return now >= nextOpen_;
   }
@@ -255,6 +277,7 @@ class Watcher {
   Server server_ = Server::Unknown;
   Steady::time_point upSince_{};  // since when the server's socket answers; zero: it does not
   Steady::time_point nextOpen_{};
+  bool announced_ = false;  // the first attempt has been made
   uint64_t beats_ = 0;
   Steady::time_point lastBeat_{};
 };

@@ -5,9 +5,9 @@
 // The watcher opens the default output at once. It notices a lost output within a second (the
 // device reports itself stopped; on SDL's native PipeWire driver, which never does, its callbacks
 // stop), closes it and opens the default output again, about every second until one can be had;
-// an output missing at start is waited for the same way. On a sound server it opens only once the
-// server's socket has accepted connections for half a second: a stream opened while the server
-// is still starting can hang for 30 s.
+// an output missing at start is waited for the same way. On a sound server it opens, the first
+// time as every later one, only once the server's socket has accepted connections for half a
+// second: a stream opened while the server is still starting can hang for 30 s.
 //
 // Every device opens paused; prepare() sees its format first and may refuse it. While no device
 // is open, idle() is called about ten times a second on the watcher thread instead of render():

@@ -39,9 +39,9 @@ uint32_t SystemMidiOut::midiOutOpen(HMIDIOUT& handle, uint32_t id) {
   handle = 0;
   auto open = std::make_unique<Open>();
   if (isBuiltin(id)) {
-    // Without an audio output the synthesizer would take every message and sound none.
-    const AudioReport r = engine_.report();
-    if (!r.output || r.soundfont != AudioReport::Soundfont::Usable) return MMSYSERR_NODRIVER;
+    // Opened with or without an audio output: the engine keeps what it is told (programs,
+    // controllers, volume) and plays it once an output comes.
+    if (!engine_.synthAvailable()) return MMSYSERR_NODRIVER;
     open->builtin = true;
   } else if (id <= listed_.size()) {
     open->port = listed_[id - 1];
@@ -106,6 +106,13 @@ uint32_t SystemMidiOut::midiOutCachePatches(HMIDIOUT h, uint32_t bank, const uin
 int64_t SystemMidiOut::heardLatencyNs(HMIDIOUT h) const {
   const Open* o = find(h);
   return o != nullptr && o->builtin ? engine_.heardLatencyNs() : 0;
+}
+
+bool SystemMidiOut::audible(HMIDIOUT h) const {
+  const Open* o = find(h);
+  if (o == nullptr || !o->builtin) return o != nullptr;  // of a port nothing more is known
+  const AudioReport r = engine_.report();
+  return r.output && r.soundfont == AudioReport::Soundfont::Usable && r.synthLoaded;
 }
 
 int64_t SystemMidiOut::scheduleMarginNs(HMIDIOUT h) const {

@@ -31,6 +31,8 @@ class SystemMidiOut final : public MidiOutService {
   // it; a sequencer port sends it at once, and nothing is known of it beyond.
   int64_t heardLatencyNs(HMIDIOUT handle) const override;
   int64_t scheduleMarginNs(HMIDIOUT handle) const override;
+  // The built-in synthesizer sounds once an output plays and its soundfont has loaded.
+  bool audible(HMIDIOUT handle) const override;
 
  protected:
   uint32_t shortMsg(HMIDIOUT handle, uint32_t packed, int64_t atNs) override;

@@ -53,6 +53,8 @@ class MidiOutService {
   // How far in the past a message's time may lie and still be kept; a message meant for an
   // earlier time is played at once. 0 for a device that cannot schedule.
   virtual int64_t scheduleMarginNs(HMIDIOUT) const { return 0; }
+  // Whether a tone started on this handle now would be heard, as far as the system knows.
+  virtual bool audible(HMIDIOUT handle) const { return handle != 0; }
 
  protected:
   virtual uint32_t shortMsg(HMIDIOUT handle, uint32_t packed, int64_t atNs) = 0;

@@ -77,6 +77,8 @@ class SoundBuffer {
   virtual int64_t heardLatencyNs() const { return 0; }
   // How far in the past a call's time may lie and still be kept; an earlier one acts at once.
   virtual int64_t scheduleMarginNs() const { return 0; }
+  // Whether a tone started on this buffer now would be heard, as far as the system knows.
+  virtual bool audible() const { return true; }
 
  protected:
   virtual HRESULT setCurrentPosition(uint32_t bytePosition, int64_t atNs) = 0;

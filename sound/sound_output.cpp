@@ -160,6 +160,11 @@ double SoundOutput::scheduleMarginMs() const {
   return aanipuskuri_ ? static_cast<double>(aanipuskuri_->scheduleMarginNs()) / 1e6 : 0.0;
 }
 
+bool SoundOutput::audible() const {
+  if (midi_tila_) return deps_.midi.audible(midi_kahva_);
+  return aanipuskuri_ && aanipuskuri_->audible();
+}
+
 void SoundOutput::midiMode() {
   // Every WAV branch asks the mode, so no fade would reach a tone sounding now: silence it.
   if (aanipuskuri_) aanipuskuri_->SetVolume(DSBVOLUME_MIN);

@@ -92,6 +92,8 @@ class SoundOutput {
   // a call may come against that time and still be heard on time, in milliseconds.
   double heardLatencyMs() const;
   double scheduleMarginMs() const;
+  // Whether a tone started now would be heard in the current mode, as far as the system knows.
+  bool audible() const;
 
   // --- what the sound settings panel does ---
   struct Device {

@@ -19,7 +19,8 @@ static void registerPanelText() {
 namespace taktovi {
 
 namespace {
-const char* audioNote(const AudioReport& r) {
+// What keeps a tone of the current mode from being heard; empty when nothing does.
+const char* audioNote(const AudioReport& r, const SoundOutput& sound) {
   using enum AudioReport::Soundfont;
   switch (r.soundfont) {
     case Missing:
@@ -29,7 +30,10 @@ const char* audioNote(const AudioReport& r) {
     case Usable:
       break;
   }
-  return r.output ? "" : kNoOutputText;
+  if (!r.output) return kNoOutputText;
+  if (sound.audible()) return "";
+  if (!sound.midi_tila()) return kNoSampleText;
+  return sound.midi_kahva() == 0 ? kNoMidiDeviceText : kSynthLoadingText;
 }
 
 template <typename T>
@@ -85,7 +89,7 @@ void SoundPanel::hae_midilaitteet() {
 }
 
 void SoundPanel::showAudioNote() {
-  const QString text = QString::fromUtf8(audioNote(audio_ ? audio_() : AudioReport{}));
+  const QString text = QString::fromUtf8(audioNote(audio_ ? audio_() : AudioReport{}, sound_));
   if (note_->text() != text) note_->setText(text);
 }
 
@@ -100,16 +104,19 @@ void SoundPanel::ComboBox1Change(int index) {
   if (index < 0 || static_cast<size_t>(index) >= laitenumerot_.size()) return;  // no entry chosen
   const bool opened = sound_.selectDevice(laitenumerot_[index]);
   Edit3_->setText(QString::fromUtf8(opened ? kSelectionSucceeded : kSelectionFailed));
+  showAudioNote();
 }
 
 void SoundPanel::midiButtonClick() {
   sound_.midiMode();
   Edit3_->setText(kMidiModeText);
+  showAudioNote();
 }
 
 void SoundPanel::wavButtonClick() {
   sound_.LuoDirectsound();  // on failure the error display shows why; the status stays
   Edit3_->setText(kWavModeText);
+  showAudioNote();
 }
 
 // The sound test sounds while any mouse button is held on it: once per press, wherever the

@@ -48,12 +48,16 @@ inline constexpr const char* kNoOutputNoSoundfontText = "KEINE AUDIO-AUSGABE UND
 inline constexpr const char* kUnusableSoundfontText = "DER SOUNDFONT KANN NICHT BENUTZT WERDEN.";
 inline constexpr const char* kNoOutputUnusableSoundfontText =
     "KEINE AUDIO-AUSGABE GEFUNDEN, DER SOUNDFONT KANN NICHT BENUTZT WERDEN.";
+inline constexpr const char* kSynthLoadingText = "DER SYNTHESIZER WIRD GELADEN.";
+inline constexpr const char* kNoMidiDeviceText = "KEIN MIDI-GERÄT GEÖFFNET.";
+inline constexpr const char* kNoSampleText = "KEIN WAV-INSTRUMENT GELADEN.";
 
 class SoundPanel : public QObject {
  public:
-  // `panel` holds the controls named in `names`. `audio` tells whether an audio output is open and a usable
-  // soundfont was found; what is missing or unusable is shown in AudioNote, and kept current while the panel
-  // is open (an output lost or back shows within about half a second).
+  // `panel` holds the controls named in `names`. `audio` tells whether an audio output plays, a usable
+  // soundfont was found and the synthesizer has loaded it. Until a tone of the current mode would be heard,
+  // the note says what is missing; it is kept current while the panel is open (an output lost or back
+  // shows within about half a second).
   SoundPanel(QWidget* panel, SoundOutput& sound, ErrorDisplay& errors, const SoundPanelNames& names,
              std::function<AudioReport()> audio);
 

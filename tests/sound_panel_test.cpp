@@ -192,10 +192,20 @@ TEST(SoundPanel, SaysWhatTheSoundOutputIsMissing) {
     EXPECT_EQ(note->text(), c.text);
     EXPECT_LE(note->heightForWidth(note->width()), note->height()) << c.text;  // no line cut off
   }
-  // The note stands beside the failure of a choice, in the panel's free space.
+  // The note stands beside the failure of a choice, in the panel's free space; it tells what the
+  // current mode lacks.
+  rig.audio = {};
   rig.midi.devices[0].openOk = false;
   choose(rig, 0);
   EXPECT_EQ(rig.get<QLineEdit>("Edit3")->text(), "Ihre Auswahl war nicht erfolgreich");
+  EXPECT_EQ(note->text(), "KEIN MIDI-GERÄT GEÖFFNET.");
+  rig.dir.write("piano.wav", pcmWave(pcm16({0, 1000, 0, -1000})));
+  rig.get<QPushButton>("Button8")->click();
+  EXPECT_EQ(note->text(), "");
+  rig.action("MARIMBA1")->trigger();  // no such sample: WAV mode stays, with nothing to play
+  EXPECT_EQ(rig.errors.shown.size(), 1u);
+  rig.action("MIDINI1")->trigger();
+  EXPECT_EQ(note->text(), "KEIN WAV-INSTRUMENT GELADEN.");
   EXPECT_FALSE(note->isHidden());
   for (const char* other : {"Edit3", "ComboBox1", "Button9", "Button8", "Button4", "Button5", "Memo2"})
     EXPECT_FALSE(note->geometry().intersects(rig.get(other)->geometry())) << other;

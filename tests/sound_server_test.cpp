@@ -23,6 +23,7 @@
 #include "support/processes.h"
 #include "support/sound_server.h"
 #include "support/trainer_rig.h"
+#include "support/wav_builder.h"
 #include "timing/timing_window.h"
 
 using namespace taktovi;
@@ -227,9 +228,9 @@ void expectALateServerIsFound(SoundServer::Kind kind) {
 // display, program start and draws.
 template <typename Window>
 struct ProgramOnTheEngine {
-  ProgramOnTheEngine() {
+  explicit ProgramOnTheEngine(const std::string& dir = "/nonexistent/") {
     form = std::make_unique<Window>(
-        TrainerDeps{midi, mixers, "/nonexistent/", clock, pump, errors, starter, draws, {800, 600}, [this] {
+        TrainerDeps{midi, mixers, dir, clock, pump, errors, starter, draws, {800, 600}, [this] {
                       return engine.report();
                     }});
   }
@@ -288,7 +289,71 @@ void expectSoundTestAndNoteAcrossARestart(SoundServer& server, const char* sound
   EXPECT_EQ(program.errors.shown, std::vector<std::string>{});
 }
 
+// The controls of a program's sound panel and round that a test drives.
+struct ProgramControls {
+  const char* soundItem;
+  const char* midi;
+  const char* wav;
+  const char* ok;
+};
+
+// Started while no server answers, a program plays its rounds once a server is up, with nothing
+// done by the user: in WAV mode, entered meanwhile, and in MIDI mode, whose built-in synthesizer
+// was opened at start. The panel's note says what is missing until a tone would be heard.
+template <typename Window>
+void expectRoundsSoundOnceALateServerIsUp(SoundServer::Kind kind, const ProgramControls& c) {
+  SoundServer server(kind);
+  unsetenv("SDL_AUDIODRIVER");
+  TempDir dir;
+  std::vector<int16_t> sine(88200);
+  for (size_t i = 0; i < sine.size(); ++i)
+    sine[i] = static_cast<int16_t>(12000 * std::sin(2 * M_PI * 440 * i / 44100.0));
+  dir.write("piano.wav", pcmWave(pcm16(sine)));
+  {
+    ProgramOnTheEngine<Window> program(dir.path().string() + "/");
+    program.form->show();
+    auto* note = control<QLabel>(program.form.get(), "AudioNote");
+    menuEntry(program.form.get(), c.soundItem)->trigger();
+    EXPECT_EQ(note->text(), kNoOutputText);
+    control<QPushButton>(program.form.get(), c.wav)->click();
+    EXPECT_EQ(note->text(), kNoOutputText);
+    ASSERT_TRUE(server.start());
+    EXPECT_TRUE(processEventsUntil([&] { return note->text().isEmpty(); }, 15s))
+        << note->text().toStdString();
+    auto roundHeard = [&](const char* mode) {
+      control<QPushButton>(program.form.get(), c.ok)->click();
+      SinkRecording recording(program.clock);
+      QTest::mouseClick(control<QPushButton>(program.form.get(), "BitBtn1"),
+                        Qt::LeftButton);  // the whole round
+      EXPECT_GE(recording.onsets().size(), 2u) << mode << ": the round was not heard";
+      menuEntry(program.form.get(), c.soundItem)->trigger();
+    };
+    roundHeard("WAV");
+    if constexpr (std::is_same_v<Window, ChoiceWindow>)
+      QTest::mouseClick(control(program.form.get(), "GroupBox4"), Qt::LeftButton);  // answered: the upper
+    control<QPushButton>(program.form.get(), c.midi)->click();
+    EXPECT_TRUE(processEventsUntil([&] { return note->text().isEmpty(); }, 10s))
+        << note->text().toStdString();
+    roundHeard("MIDI");
+    EXPECT_EQ(program.errors.shown, std::vector<std::string>{});
+  }
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+constexpr ProgramControls kChoiceControls{"MIDINI1", "Button9", "Button8", "Button5"};
+constexpr ProgramControls kTimingControls{"NI1", "Button8", "Button9", "Button4"};
+
 }  // namespace
+
+TEST(SoundServerRestart, BothProgramsSoundOnceALateServerIsUpOnPulseAudio) {
+  expectRoundsSoundOnceALateServerIsUp<ChoiceWindow>(SoundServer::Kind::Pulse, kChoiceControls);
+  expectRoundsSoundOnceALateServerIsUp<TimingWindow>(SoundServer::Kind::Pulse, kTimingControls);
+}
+
+TEST(SoundServerRestart, BothProgramsSoundOnceALateServerIsUpOnPipeWire) {
+  expectRoundsSoundOnceALateServerIsUp<ChoiceWindow>(SoundServer::Kind::PipeWire, kChoiceControls);
+  expectRoundsSoundOnceALateServerIsUp<TimingWindow>(SoundServer::Kind::PipeWire, kTimingControls);
+}
 
 TEST(SoundServerRestart, EngineFindsALateServerAndTonesComeBackOnPulseAudio) {
   expectALateServerIsFound(SoundServer::Kind::Pulse);
