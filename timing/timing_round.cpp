@@ -13,7 +13,6 @@ void TimingWindow::BitBtn1Click() {
   // A round is in progress from here on, so that a second start handled in the next step
   // cannot begin another round inside this one.
   player_.hold();
-  h_.alkoi = deps_.clock.timeGetTime();
   h_.oikein = false;
   taktovi::setBackground(Panel8_, palette().color(QPalette::Button));
   setBackground(colours_.taustavari);

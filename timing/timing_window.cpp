@@ -3,8 +3,6 @@
 
 #include <QPushButton>
 
-#include "kit/event_time.h"
-
 static void registerTimingResources() {
   Q_INIT_RESOURCE(timing);
 }
@@ -135,9 +133,7 @@ bool TimingWindow::keyPressed(QWidget* holder, const KeyPress& press) {
   if (!answerKey && !startKey) return false;
   if (press.autoRepeat) return true;
   if (answerKey) {
-    const Clock& clock = deps_.clock;
-    const bool stamped = plausibleEventTime(press.timestamp, clock.timeGetTime(), h_.alkoi);
-    Button3KeyDown(press.key, stamped ? clock.nsOfMs(static_cast<uint32_t>(press.timestamp)) : clock.nowNs());
+    Button3KeyDown(press.key, press.atNs);
   } else {
     FormKeyDown(press.key);
   }

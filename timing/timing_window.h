@@ -26,7 +26,6 @@ struct TimingRound {
   bool uusinta = false;   // the last first presentation was wrong: this round repeats it
   bool vastattu = false;  // the space bar has been counted in this round
   bool oikein = false;    // this round's answer is right
-  uint32_t alkoi = 0;     // clock ms at which the round began
   // Steady-clock times (ns) of the current melody, once known.
   std::optional<int64_t> laskee;     // presses count from here on: the second slot's start
   std::optional<int64_t> aukeaa;     // the window is open from here: 70 % of the second-to-last slot

@@ -53,7 +53,8 @@ TrainerWindow::TrainerWindow(const WindowPlan& plan, TrainerDeps deps, PlaybackH
       form_(design_, menuBar(), placer_, trainerKinds()),
       sound_({plan.sound, deps_.midi, deps_.mixers, deps_.clock, deps_.executableDir, this}),
       player_(deps_.clock, deps_.pump, sound_, paneelit_, asetukset_, std::move(hooks)),
-      errors_(deps_.errors, player_) {
+      errors_(deps_.errors, player_),
+      events_(deps_.clock) {
   registerTrainerResources();
   setObjectName("Form1");
   setWindowTitle(plan.caption);
@@ -236,13 +237,26 @@ void TrainerWindow::closeEvent(QCloseEvent* event) {
 // control with the focus keeps them (the space bar or Enter press a focused button, a text
 // field scrolls). Each key is offered once, to the widget it is delivered to.
 bool TrainerWindow::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::Wheel:
+      events_.observe(static_cast<QInputEvent*>(event)->timestamp());  // every input event carries a time
+      break;
+    default:
+      return false;
+  }
   if (event->type() != QEvent::KeyPress) return false;
   QWidget* holder = QApplication::focusWidget() != nullptr ? QApplication::focusWidget() : this;
   if (watched != holder || holder->window() != this) return false;
   const auto* key = static_cast<QKeyEvent*>(event);
   bool taken = false;
   guarded(errors_, [&] {
-    taken = keyPressed(holder, {key->key(), key->isAutoRepeat(), key->timestamp()});
+    taken = keyPressed(holder, {key->key(), key->isAutoRepeat(), events_.momentOf(key->timestamp())});
   })();
   return taken;
 }

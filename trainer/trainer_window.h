@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "kit/event_clock.h"
 #include "kit/event_pump.h"
 #include "kit/form.h"
 #include "kit/services.h"
@@ -119,7 +120,7 @@ class TrainerWindow : public QMainWindow {
   struct KeyPress {
     int key;
     bool autoRepeat;
-    uint64_t timestamp;  // the windowing system's time of the key going down (kit/event_time.h)
+    int64_t atNs;  // when the key went down, on the clock (kit/event_clock.h)
   };
   virtual bool keyPressed(QWidget* holder, const KeyPress& press) = 0;
   // RESET.
@@ -163,6 +164,7 @@ class TrainerWindow : public QMainWindow {
   void hidePanel(QWidget* panel);
   void switchProgram();
 
+  EventClock events_;  // the windowing system's event times on the clock
   QLineEdit* points_ = nullptr;
   QLineEdit* percent_ = nullptr;
   std::array<QPlainTextEdit*, 3> memos_{};  // Memo1, Memo3, Memo4
