@@ -21,6 +21,7 @@ packages=(
   pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon  # tests: a private PipeWire graph on its own bus
   libbenchmark-dev                                 # benchmarks
   xvfb xauth                                       # looking at the programs on a virtual screen
+  sway qt6-wayland libwayland-dev libxkbcommon-dev  # tests: a Wayland compositor, and keys typed on it
   desktop-file-utils appstream                     # validating the menu entries and AppStream metadata
 )
 if [[ "${1:-}" == "package" ]]; then

@@ -14,11 +14,26 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace taktovi::test {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+
+// Runs a program with arguments, stdout to `out` (-1: this process's); its pid, or 0.
+inline pid_t spawnProgram(std::vector<std::string> args, int out = -1) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (out >= 0) posix_spawn_file_actions_adddup2(&actions, out, 1);
+  pid_t pid = 0;
+  const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return failed != 0 ? 0 : pid;
+}
 
 // The file the process runs, as the kernel names it (symbolic links resolved).
 inline fs::path executableOf(pid_t pid) {

@@ -20,22 +20,9 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "support/processes.h"
 
 namespace taktovi::test {
-
-// Runs a program with arguments, stdout to `out` (-1: this process's); its pid, or 0.
-inline pid_t spawnProgram(std::vector<std::string> args, int out = -1) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (out >= 0) posix_spawn_file_actions_adddup2(&actions, out, 1);
-  pid_t pid = 0;
-  const int failed = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return failed != 0 ? 0 : pid;
-}
 
 class SoundServer {
  public:
