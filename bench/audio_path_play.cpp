@@ -117,9 +117,9 @@ int main(int argc, char** argv) {
   int rebased = 0;
   size_t played = 0;
   PlaybackHooks hooks;
-  hooks.toneStarted = [&](int slot, Tomapaneli& r, uint32_t at) {
+  hooks.toneStarted = [&](const PlayedSlot& slot, Tomapaneli& r, uint32_t at) {
     const int64_t call = clock.nowNs();
-    if (slot == 1) {
+    if (slot.index == 1) {
       gridNs = clock.nsOfMs(at);
     } else {
       const uint32_t planned = previousAt + static_cast<uint32_t>(std::floor(previousKesto)) + 1;
@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
     previousKesto = r.kesto;
     tone = {r.savel, clock.nsOfMs(at), gridNs, call, engine.heardLatencyNs(), r.kesto};
   };
-  hooks.toneEnded = [&](int, uint32_t at) {
+  hooks.toneEnded = [&](const PlayedSlot&, uint32_t at) {
     const int64_t off = clock.nsOfMs(at);
     lateMs.push_back(static_cast<double>(clock.nowNs() - off) / 1e6);
     std::fprintf(log, "%zu %d %lld %lld %lld %lld %.1f %.2f %lld\n", played++, tone.savel,

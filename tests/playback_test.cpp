@@ -26,8 +26,9 @@ struct Loop {
     writePattern(parsePattern(pattern), {x, {0, 1, 1, 1, 1, 1, 1}, 1},
                  {settings.isku, settings.puoli_isku, sound.korkeudet()}, pool, 1);
     hooks = std::move(extra);
-    hooks.toneStarted = [this, inner = hooks.toneStarted](int slot, Tomapaneli& r, uint32_t now) {
-      starts.push_back({slot, now});
+    hooks.toneStarted = [this, inner = hooks.toneStarted](const PlayedSlot& slot, Tomapaneli& r,
+                                                          uint32_t now) {
+      starts.push_back({slot.index, now});
       if (inner) inner(slot, r, now);
     };
     hooks.ended = [this] { endedAt.push_back(clock.timeGetTime()); };
@@ -132,6 +133,25 @@ TEST(Playback, StopEndsTheToneAndEveryLaterWait) {
   const double before = loop.clock.timeGetTime();
   loop.pump.blockUntil(static_cast<uint32_t>(before) + 2000);
   EXPECT_EQ(loop.clock.timeGetTime(), before);
+}
+
+TEST(Playback, AMelodyAcrossTheMillisecondClocksWrap) {
+  // The 32-bit millisecond clock wraps 1.5 s into the melody: every message still goes out at
+  // its planned time, none early (a port would play it at once), and the slots keep their grid.
+  Loop loop("1 1 1 1");
+  const double startMs = 4294967296.0 - 1500;
+  loop.clock.setNs(static_cast<int64_t>(startMs) * 1'000'000);
+  loop.player->hold();
+  loop.player->cue(1);
+  loop.player->mskello(loop.clock.timeGetTime());
+  const auto t = loop.tones();
+  ASSERT_EQ(t.size(), 4u);
+  for (size_t i = 0; i < t.size(); ++i) EXPECT_EQ(t[i].first - startMs, 1001.0 * static_cast<double>(i)) << i;
+  for (const MidiCall& c : loop.midi.calls) {
+    if (c.op != "msg") continue;
+    EXPECT_EQ(c.timeMs, c.atMs) << std::hex << c.b;
+  }
+  EXPECT_FALSE(loop.player->soi());
 }
 
 TEST(Playback, ALateTurnKeepsThePlanUnlessLaterThanTheSoundsMargin) {

@@ -51,10 +51,9 @@ void TimingWindow::piirra_tehtava() {
 
 // The times the answer window follows, as planned: presses count from the second slot on; the
 // window opens at 70 % of the second-to-last slot and closes when the last tone ends.
-void TimingWindow::toneStarted(int slot, const Tomapaneli& r, uint32_t at) {
-  auto vasen = [this](int i) { return i <= paneelit_.size() ? paneelit_[i]->vasen : 0; };
-  if (slot == 2) h_.laskee = deps_.clock.nsOfMs(at);
-  if (vasen(slot + 1) > 0 && vasen(slot + 2) == 0)  // the first ms past 70 %
+void TimingWindow::toneStarted(const PlayedSlot& slot, const Tomapaneli& r, uint32_t at) {
+  if (slot.index == 2) h_.laskee = deps_.clock.nsOfMs(at);
+  if (slot.secondToLast)  // the first ms past 70 %
     h_.aukeaa = deps_.clock.nsOfMs(at + static_cast<uint32_t>(std::floor(0.7 * r.kesto)) + 1);
 }
 
@@ -72,7 +71,7 @@ void TimingWindow::Button3KeyDown(int key, int64_t pressNs) {
   if (key != Qt::Key_Space) return;
   player_.catchUp();
   if (!player_.soi() || h_.vastattu) return;
-  const int64_t heard = pressNs - std::llround(sound_.heardLatencyMs() * 1e6);
+  const int64_t heard = pressNs - sound_.heardLatencyNs();
   if (!h_.counts(heard)) return;  // during the first slot: no answer yet
   h_.vastattu = true;
   h_.painallus = pressNs;

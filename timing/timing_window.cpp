@@ -90,14 +90,15 @@ TimingWindow::TimingWindow(TrainerDeps deps)
 // Built before the window exists; the hooks run only once it does.
 PlaybackHooks TimingWindow::hooks(TimingWindow* self) {
   PlaybackHooks h;
-  h.toneStarted = [self](int slot, const Tomapaneli& r, uint32_t at) { self->toneStarted(slot, r, at); };
+  h.toneStarted = [self](const PlayedSlot& slot, const Tomapaneli& r, uint32_t at) {
+    self->toneStarted(slot, r, at);
+  };
   // A repeat's rectangles light up as their tones are heard.
   h.toneHeard = [self](int, Tomapaneli& r) {
     if (self->h_.uusinta) r.setColour(self->colours_.korostusvari);
   };
-  h.toneEnded = [self](int slot, uint32_t at) {
-    if (slot >= self->paneelit_.size() || self->paneelit_[slot + 1]->vasen == 0)
-      self->h_.sulkeutuu = self->deps_.clock.nsOfMs(at);
+  h.toneEnded = [self](const PlayedSlot& slot, uint32_t at) {
+    if (slot.last) self->h_.sulkeutuu = self->deps_.clock.nsOfMs(at);
   };
   h.ended = [self] { self->playbackEnded(); };
   h.holdLastSlotMs = kHoldLastSlotMs;

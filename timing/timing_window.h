@@ -57,7 +57,7 @@ class TimingWindow final : public TrainerWindow {
   void piirra_tehtava();
   void judge();
   static PlaybackHooks hooks(TimingWindow* self);
-  void toneStarted(int slot, const Tomapaneli& r, uint32_t at);
+  void toneStarted(const PlayedSlot& slot, const Tomapaneli& r, uint32_t at);
   void playbackEnded();
 
   TimingRound h_;

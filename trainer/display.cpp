@@ -7,7 +7,7 @@ namespace taktovi {
 void walkPattern(const RectanglePool& pool, int first, int last, const std::function<void(Tomapaneli*)>& f) {
   for (int i = first; i <= last; ++i) {
     f(pool[i]);
-    if (i == last || pool[i + 1]->vasen == 0) break;
+    if (i == last || pool.lastOfPattern(i)) break;
   }
 }
 

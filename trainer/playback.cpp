@@ -58,21 +58,19 @@ void PatternPlayer::startTone(uint32_t now) {
   Tomapaneli& r = *pool_[s_.kohta];
   // A turn later than the sound can still place on time moves the plan to the tone's actual
   // start: from here on every slot counts from it.
-  const auto marginNs = static_cast<int64_t>(sound_.scheduleMarginMs() * 1e6);
-  if (clock_.nowNs() - clock_.nsOfMs(s_.savelen_alku) > marginNs) s_.savelen_alku = now;
+  if (clock_.nowNs() - clock_.nsOfMs(s_.savelen_alku) > sound_.scheduleMarginNs()) s_.savelen_alku = now;
   const int64_t atNs = clock_.nsOfMs(s_.savelen_alku);
   sound_.aloita_savel(r.savel, atNs);
   s_.savel_alkanut = true;
   s_.savel_soi = true;
-  if (hooks_.toneStarted) hooks_.toneStarted(s_.kohta, r, s_.savelen_alku);
-  if (hooks_.toneHeard)
-    heard_.push_back({atNs + static_cast<int64_t>(std::llround(sound_.heardLatencyMs() * 1e6)), s_.kohta});
+  if (hooks_.toneStarted) hooks_.toneStarted(played(), r, s_.savelen_alku);
+  if (hooks_.toneHeard) heard_.push_back({atNs + sound_.heardLatencyNs(), s_.kohta});
 }
 
 void PatternPlayer::endTone(uint32_t at) {
   sound_.lopeta_savel(clock_.nsOfMs(at));
   s_.savel_soi = false;
-  if (hooks_.toneEnded) hooks_.toneEnded(s_.kohta, at);
+  if (hooks_.toneEnded) hooks_.toneEnded(played(), at);
 }
 
 // The playback is over. A tone still sounding (the time limit) ends at `toneEndAt` or at its
@@ -106,6 +104,11 @@ void PatternPlayer::stop() {
   s_.soi = false;
   closing_ = true;
   pump_.wake();
+}
+
+PlayedSlot PatternPlayer::played() const {
+  const bool last = isLast();
+  return {s_.kohta, last, !last && pool_.lastOfPattern(s_.kohta + 1)};
 }
 
 uint32_t PatternPlayer::after(double span) const {

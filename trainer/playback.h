@@ -30,15 +30,22 @@ namespace taktovi {
 
 inline constexpr uint32_t kMelodyLimitMs = 20000;
 
+// A slot of the melody as the hooks see it: where it is in the pool and in its pattern.
+struct PlayedSlot {
+  int index = 0;
+  bool last = false;          // the pattern ends with it
+  bool secondToLast = false;  // the pattern's next slot is its last
+};
+
 struct PlaybackHooks {
   // A slot's tone has just been started for its planned time `at` (clock ms): the answer
   // window's times.
-  std::function<void(int slot, Tomapaneli& r, uint32_t at)> toneStarted;
+  std::function<void(const PlayedSlot& slot, Tomapaneli& r, uint32_t at)> toneStarted;
   // A slot's tone is heard now: highlighting.
   std::function<void(int slot, Tomapaneli& r)> toneHeard;
   // A slot's tone has just been ended for its planned time `at` (also when the time limit
   // ends it).
-  std::function<void(int slot, uint32_t at)> toneEnded;
+  std::function<void(const PlayedSlot& slot, uint32_t at)> toneEnded;
   // The playback is over: after the last slot, or at the time limit.
   std::function<void()> ended;
   // The playback goes on at least this long after the last slot's start.
@@ -93,7 +100,8 @@ class PatternPlayer {
   void endTone(uint32_t at);
   void end(uint32_t toneEndAt);
   void drawHeard(bool all);
-  bool isLast() const { return s_.kohta >= pool_.size() || pool_[s_.kohta + 1]->vasen == 0; }
+  bool isLast() const { return pool_.lastOfPattern(s_.kohta); }
+  PlayedSlot played() const;
   // The planned time `span` ms after the current slot's start: its first whole millisecond past.
   uint32_t after(double span) const;
   uint32_t nextDecision() const;

@@ -29,6 +29,9 @@ class RectanglePool {
   void add(Tomapaneli* r) { slots_.push_back(r); }
   Tomapaneli* operator[](int i) const { return slots_.at(static_cast<size_t>(i - 1)); }
   int size() const { return static_cast<int>(slots_.size()); }
+  // A pattern in the pool ends with slot `i` when the next rectangle is the end marker (its left
+  // edge 0), or the pool ends.
+  bool lastOfPattern(int i) const { return i >= size() || (*this)[i + 1]->vasen == 0; }
 
  private:
   std::vector<Tomapaneli*> slots_;
