@@ -129,25 +129,16 @@ void AudioEngine::applyWithoutOutput() {
     synth_.reset();
     voice_.silence();
   }
-  SynthWorker* w = worker();
-  if (!synth_.ready() && w != nullptr) {
-    if (LoadedSynth* s = w->takeLoaded()) synth_.adopt(s);
-  }
+  adoptLoadedSynth();
   for (int round = 0; round < 4; ++round) {  // the UI thread may be sending meanwhile
     drainQueue();
-    auto applyAll = [this](SpscQueue<AudioCommand>& pending, auto apply) {
-      for (; const AudioCommand* c = pending.peek(); pending.pop()) {
-        if (startsSound(*c))
-          stale_.fetch_add(1, std::memory_order_relaxed);
-        else
-          (this->*apply)(*c);
-      }
-    };
-    applyAll(midiPending_, &AudioEngine::applySynth);
-    applyAll(samplePending_, &AudioEngine::applySample);
+    for (; const AudioCommand* c = midiPending_.peek(); midiPending_.pop())
+      if (!lostStart(*c, 0, kNoFrameIsOnTime)) applySynth(*c);
+    for (; const AudioCommand* c = samplePending_.peek(); samplePending_.pop())
+      if (!lostStart(*c, 0, kNoFrameIsOnTime)) applySample(*c);
     if (queue_.peek() == nullptr) break;
   }
-  if (synth_.wantsLoad() && w != nullptr) w->lend(synth_.lendForLoading());
+  lendIfWanted();
 }
 
 AudioReport AudioEngine::report() const {
@@ -325,66 +316,84 @@ void AudioEngine::applySample(const AudioCommand& c) {
   }
 }
 
+bool AudioEngine::lostStart(const AudioCommand& c, int64_t frame, int64_t earliest) {
+  if (frame >= earliest || !startsSound(c)) return false;
+  stale_.fetch_add(1, std::memory_order_relaxed);
+  return true;
+}
+
+void AudioEngine::adoptLoadedSynth() {
+  SynthWorker* w = worker();
+  if (!synth_.ready() && w != nullptr) {
+    if (LoadedSynth* s = w->takeLoaded()) synth_.adopt(s);
+  }
+}
+
+void AudioEngine::lendIfWanted() {
+  if (SynthWorker* w = worker(); synth_.wantsLoad() && w != nullptr) w->lend(synth_.lendForLoading());
+}
+
+// The synthesizer's next block: its messages take effect at the block boundary nearest to
+// their frame, less what the decimator delays.
+void AudioEngine::renderSynthBlock(int64_t here, int64_t earliest) {
+  constexpr int kBlock = kSynthBlock;
+  while (const AudioCommand* c = midiPending_.peek()) {
+    const int64_t t = targetFrame(c->timeNs) - HalfbandDecimator::kDelay;
+    if (t >= here + kBlock / 2) break;
+    if (!lostStart(*c, t, earliest)) {
+      if (t < here - kBlock / 2) late_.fetch_add(1, std::memory_order_relaxed);
+      applySynth(*c);
+    }
+    midiPending_.pop();
+  }
+  lendIfWanted();
+  float left[BuiltinSynth::kBlock];
+  float right[BuiltinSynth::kBlock];
+  synth_.renderBlock(left, right);
+  decimator_.process(left, right, BuiltinSynth::kBlock, synthL_, synthR_);
+  synthUsed_ = 0;
+}
+
+// `frames` frames of the sample voice from frame `here` on; its commands take effect at their
+// own frame.
+void AudioEngine::renderSample(float* out, int frames, int64_t here, int64_t earliest) {
+  int done = 0;
+  while (const AudioCommand* c = samplePending_.peek()) {
+    int64_t rel = targetFrame(c->timeNs) - here;
+    if (rel >= frames) break;
+    if (lostStart(*c, here + rel, earliest)) {
+      samplePending_.pop();
+      continue;
+    }
+    if (rel < 0) {
+      if (here + rel < frame_) late_.fetch_add(1, std::memory_order_relaxed);
+      rel = 0;
+    }
+    if (rel > done) {
+      voice_.render(out + 2 * done, static_cast<int>(rel) - done);
+      done = static_cast<int>(rel);
+    }
+    applySample(*c);
+    samplePending_.pop();
+  }
+  voice_.render(out + 2 * done, frames - done);
+}
+
 void AudioEngine::renderInto(float* out, int frames, int64_t callbackNs) {
   reads_.renderThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
   noteWakeUp(callbackNs);
   // Until the worker hands a synthesizer over (or while it is lent), the synthesizer keeps
   // channel state and renders silence.
-  SynthWorker* w = worker();
-  if (!synth_.ready() && w != nullptr) {
-    if (LoadedSynth* s = w->takeLoaded()) synth_.adopt(s);
-  }
+  adoptLoadedSynth();
   drainQueue();
   const int64_t steadyFrom = steadyFrom_.load(std::memory_order_relaxed);
   std::fill(out, out + static_cast<size_t>(frames) * 2, 0.0f);
-  constexpr int kBlock = kSynthBlock;
-  int pos = 0;
-  while (pos < frames) {
+  for (int pos = 0; pos < frames;) {
     const int64_t here = frame_ + pos;
-    if (synthUsed_ == kBlock) {
-      // Synthesizer messages take effect at the block boundary nearest to their frame, less
-      // what the decimator delays.
-      while (const AudioCommand* c = midiPending_.peek()) {
-        const int64_t t = targetFrame(c->timeNs) - HalfbandDecimator::kDelay;
-        if (t >= here + kBlock / 2) break;
-        if (t < std::max(here - staleFrames_, steadyFrom) && startsSound(*c)) {
-          stale_.fetch_add(1, std::memory_order_relaxed);
-        } else {
-          if (t < here - kBlock / 2) late_.fetch_add(1, std::memory_order_relaxed);
-          applySynth(*c);
-        }
-        midiPending_.pop();
-      }
-      if (synth_.wantsLoad()) w->lend(synth_.lendForLoading());
-      float left[BuiltinSynth::kBlock];
-      float right[BuiltinSynth::kBlock];
-      synth_.renderBlock(left, right);
-      decimator_.process(left, right, BuiltinSynth::kBlock, synthL_, synthR_);
-      synthUsed_ = 0;
-    }
-    const int seg = std::min(frames - pos, kBlock - synthUsed_);
-    // Sample-buffer commands take effect at their own frame.
-    int done = 0;
-    while (const AudioCommand* c = samplePending_.peek()) {
-      int64_t rel = targetFrame(c->timeNs) - here;
-      if (rel >= seg) break;
-      if (here + rel < std::max(here - staleFrames_, steadyFrom) && startsSound(*c)) {
-        stale_.fetch_add(1, std::memory_order_relaxed);
-        samplePending_.pop();
-        continue;
-      }
-      if (rel < 0) {
-        if (here + rel < frame_) late_.fetch_add(1, std::memory_order_relaxed);
-        rel = 0;
-      }
-      if (rel > done) {
-        voice_.render(out + 2 * (pos + done), static_cast<int>(rel) - done);
-        done = static_cast<int>(rel);
-      }
-      applySample(*c);
-      samplePending_.pop();
-    }
-    voice_.render(out + 2 * (pos + done), seg - done);
+    const int64_t earliest = std::max(here - staleFrames_, steadyFrom);
+    if (synthUsed_ == kSynthBlock) renderSynthBlock(here, earliest);
+    const int seg = std::min(frames - pos, kSynthBlock - synthUsed_);
+    renderSample(out + 2 * pos, seg, here, earliest);
     for (int i = 0; i < seg; ++i) {
       out[2 * (pos + i)] += synthL_[synthUsed_ + i];
       out[2 * (pos + i) + 1] += synthR_[synthUsed_ + i];

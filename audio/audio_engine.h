@@ -5,12 +5,12 @@
 // Commands go from the UI thread to the audio thread through a lock-free queue. Each
 // carries the steady-clock time of its call (or the time it is planned for); the callback
 // applies it at the output frame for that time plus one constant latency, so onsets are
-// sample-accurate (the synthesizer: to its nearest 64-frame block) and the delay does not
-// wander.
+// sample-accurate (the synthesizer, which renders at twice the output rate in 64-frame blocks:
+// to its nearest 32 output frames) and the delay does not wander.
 //
 // A full queue refuses the newest command: the call returns at once, the command is lost
 // and counted in droppedCommands(). The queue holds kQueueCapacity commands, far more than
-// the longest burst the programs send (a fade of about 5000 volume steps).
+// the programs ever send at once (a tone is at most four, its end one fade).
 //
 // The device comes and goes (output_device.h opens it again when it is lost, and opens one
 // that was missing at start). Everything the program sets (synthesizer programs, controllers,
@@ -32,6 +32,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -210,6 +211,14 @@ class AudioEngine {
   int64_t targetFrame(int64_t timeNs) const { return timeline_.frameAt(timeNs + latencyNs_); }
   void noteWakeUp(int64_t callbackNs);
   bool startsSound(const AudioCommand& c) const;
+  // A tone start meant for a frame before `earliest` is lost, never played late (counted); so
+  // is every one while no output is open (kNoFrameIsOnTime).
+  static constexpr int64_t kNoFrameIsOnTime = std::numeric_limits<int64_t>::max();
+  bool lostStart(const AudioCommand& c, int64_t frame, int64_t earliest);
+  void adoptLoadedSynth();
+  void lendIfWanted();
+  void renderSynthBlock(int64_t here, int64_t earliest);
+  void renderSample(float* out, int frames, int64_t here, int64_t earliest);
   void applySynth(const AudioCommand& c);
   void applySample(const AudioCommand& c);
   void drainQueue();
