@@ -18,9 +18,7 @@
 
 namespace taktovi {
 
-namespace {
-
-struct Line {
+struct Form::Line {
   QString kind, name, parent;
   QRect bounds;
   bool hasBounds = false;
@@ -32,7 +30,9 @@ struct Line {
   }
 };
 
-Line parse(const QString& text) {
+namespace {
+
+Form::Line parse(const QString& text) {
   static const QRegularExpression token(R"re((\w+)="([^"]*)"|(\S+))re");
   QStringList words;
   std::map<QString, QString> options;
@@ -48,7 +48,7 @@ Line parse(const QString& text) {
       options[eq < 0 ? w : w.left(eq)] = eq < 0 ? QString() : w.mid(eq + 1);
     }
   }
-  Line l;
+  Form::Line l;
   if (words.size() < 3) throw std::runtime_error("form: too few fields: " + text.toStdString());
   l.kind = words[0];
   l.name = words[1];
@@ -150,24 +150,52 @@ void Form::build(const QString& description) {
   }
 }
 
+namespace {
+
+// The font options: a size (bold unless plain), plain alone, or the system's font.
+void setUpFont(QWidget* w, const Form::Line& l, const Placer& placer) {
+  if (l.has("font")) w->setFont(placer.font(l.value("font").toInt(), !l.has("plain")));
+  if (l.has("plain") && !l.has("font")) {
+    QFont f = w->font();
+    f.setBold(false);
+    w->setFont(f);
+  }
+  if (l.has("systemfont")) w->setFont(QApplication::font());
+}
+
+// A label: a picture or a text, its alignment, wrapping, colour, and fitting.
+void setUpLabel(QLabel* label, const Form::Line& l) {
+  if (l.kind == "picture") {
+    label->setPixmap(renderSvg(l.value("picture"), label->size()));
+    label->setScaledContents(true);
+  } else {
+    label->setText(l.value("text"));
+  }
+  if (l.has("centre")) label->setAlignment(Qt::AlignCenter);
+  if (l.has("wrap")) label->setWordWrap(true);
+  if (l.has("textcolour")) {
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colourOf(l.value("textcolour")));
+    label->setPalette(p);
+  }
+  if (l.has("fit")) fitText(label);
+}
+
+void setUpScrollBar(QScrollBar* s, const Form::Line& l) {
+  const QStringList range = l.value("range").split("..");
+  if (range.size() == 2) s->setRange(range[0].toInt(), range[1].toInt());
+  s->setValue(l.value("pos").toInt());
+  s->setSingleStep(l.value("step").toInt());
+  s->setPageStep(l.value("step").toInt());
+  s->setFocusPolicy(Qt::NoFocus);
+}
+
+}  // namespace
+
 void Form::buildLine(const QString& text) {
   const Line l = parse(text);
-  const std::string name = l.name.toStdString();
   if (l.kind == "menu" || l.kind == "action" || l.kind == "item") {
-    QAction* a = nullptr;
-    if (l.kind == "menu") {
-      QMenu* m = menus_->addMenu(l.value("text"));
-      m->setObjectName(l.name);
-      m->setFont(root_->window()->font());
-      submenus_[name] = m;
-      a = m->menuAction();
-    } else if (l.kind == "action") {
-      a = menus_->addAction(l.value("text"));
-    } else {
-      a = menu(l.parent.toStdString())->addAction(l.value("text"));
-    }
-    a->setObjectName(l.name);
-    actions_[name] = a;
+    buildMenuEntry(l);
     return;
   }
   if (!l.hasBounds) throw std::runtime_error("form: no bounds: " + text.toStdString());
@@ -178,47 +206,40 @@ void Form::buildLine(const QString& text) {
   w->setObjectName(l.name);
   placer_.place(w, l.bounds);
   if (l.has("colour")) setBackground(w, colourOf(l.value("colour")));
-  if (l.has("font")) w->setFont(placer_.font(l.value("font").toInt(), !l.has("plain")));
-  if (l.has("plain") && !l.has("font")) {
-    QFont f = w->font();
-    f.setBold(false);
-    w->setFont(f);
-  }
-  if (l.has("systemfont")) w->setFont(QApplication::font());
+  setUpFont(w, l, placer_);
   if (l.has("nofocus")) w->setFocusPolicy(Qt::NoFocus);
   if (auto* label = qobject_cast<QLabel*>(w)) {
-    if (l.kind == "picture") {
-      label->setPixmap(renderSvg(l.value("picture"), w->size()));
-      label->setScaledContents(true);
-    } else {
-      label->setText(l.value("text"));
-    }
-    if (l.has("centre")) label->setAlignment(Qt::AlignCenter);
-    if (l.has("wrap")) label->setWordWrap(true);
-    if (l.has("textcolour")) {
-      QPalette p = label->palette();
-      p.setColor(QPalette::WindowText, colourOf(l.value("textcolour")));
-      label->setPalette(p);
-    }
-    if (l.has("fit")) fitText(label);
+    setUpLabel(label, l);
   } else if (auto* b = qobject_cast<QPushButton*>(w)) {
     b->setText(l.value("text"));
     if (l.has("icon")) {
       b->setIcon(QIcon(l.value("icon")));
       b->setIconSize(placer_.rect(QRect(QPoint(), sizeOf(l.value("iconsize")))).size());
     }
-  } else if (auto* s = qobject_cast<QScrollBar*>(w)) {
-    const QStringList range = l.value("range").split("..");
-    if (range.size() == 2) s->setRange(range[0].toInt(), range[1].toInt());
-    s->setValue(l.value("pos").toInt());
-    s->setSingleStep(l.value("step").toInt());
-    s->setPageStep(l.value("step").toInt());
-    s->setFocusPolicy(Qt::NoFocus);
+  } else if (auto* bar = qobject_cast<QScrollBar*>(w)) {
+    setUpScrollBar(bar, l);
   } else if (auto* c = qobject_cast<QComboBox*>(w)) {
     c->setGeometry(c->x(), c->y(), c->width(), c->sizeHint().height());
   }
   if (l.has("hidden")) w->hide();
-  widgets_[name] = w;
+  widgets_[l.name.toStdString()] = w;
+}
+
+void Form::buildMenuEntry(const Line& l) {
+  QAction* a = nullptr;
+  if (l.kind == "menu") {
+    QMenu* m = menus_->addMenu(l.value("text"));
+    m->setObjectName(l.name);
+    m->setFont(root_->window()->font());
+    submenus_[l.name.toStdString()] = m;
+    a = m->menuAction();
+  } else if (l.kind == "action") {
+    a = menus_->addAction(l.value("text"));
+  } else {
+    a = menu(l.parent.toStdString())->addAction(l.value("text"));
+  }
+  a->setObjectName(l.name);
+  actions_[l.name.toStdString()] = a;
 }
 
 QWidget* Form::widget(const std::string& name) const {

@@ -53,8 +53,11 @@ class Form {
   QAction* action(const std::string& name) const;
   QMenu* menu(const std::string& name) const;
 
+  struct Line;  // one line of a description, read
+
  private:
   void buildLine(const QString& line);
+  void buildMenuEntry(const Line& l);
 
   QWidget* root_;
   QMenuBar* menus_;
