@@ -150,14 +150,14 @@ bool SoundOutput::selectDevice(const Device& device) {
   return opened;
 }
 
-double SoundOutput::heardLatencyMs() const {
-  if (midi_tila_) return static_cast<double>(deps_.midi.heardLatencyNs(midi_kahva_)) / 1e6;
-  return aanipuskuri_ ? static_cast<double>(aanipuskuri_->heardLatencyNs()) / 1e6 : 0.0;
+int64_t SoundOutput::heardLatencyNs() const {
+  if (midi_tila_) return deps_.midi.heardLatencyNs(midi_kahva_);
+  return aanipuskuri_ ? aanipuskuri_->heardLatencyNs() : 0;
 }
 
-double SoundOutput::scheduleMarginMs() const {
-  if (midi_tila_) return static_cast<double>(deps_.midi.scheduleMarginNs(midi_kahva_)) / 1e6;
-  return aanipuskuri_ ? static_cast<double>(aanipuskuri_->scheduleMarginNs()) / 1e6 : 0.0;
+int64_t SoundOutput::scheduleMarginNs() const {
+  if (midi_tila_) return deps_.midi.scheduleMarginNs(midi_kahva_);
+  return aanipuskuri_ ? aanipuskuri_->scheduleMarginNs() : 0;
 }
 
 bool SoundOutput::audible() const {

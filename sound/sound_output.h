@@ -70,7 +70,7 @@ class SoundOutput {
   void valitse_soitin(int program);
   void MaaritaKorkeudet();
   // A melody's tone starts and ends at the steady-clock time it is planned for (kNow: at the
-  // call); it is heard heardLatencyMs() after that time.
+  // call); it is heard heardLatencyNs() after that time.
   void aloita_savel(int32_t arvo, int64_t atNs = kNow);
   void lopeta_savel(int64_t atNs = kNow);
   void sulje_midi();
@@ -89,9 +89,9 @@ class SoundOutput {
   void soundTestRelease();
 
   // How long after the time a tone is started for it is heard in the current mode, and how late
-  // a call may come against that time and still be heard on time, in milliseconds.
-  double heardLatencyMs() const;
-  double scheduleMarginMs() const;
+  // a call may come against that time and still be heard on time (ns).
+  int64_t heardLatencyNs() const;
+  int64_t scheduleMarginNs() const;
   // Whether a tone started now would be heard in the current mode, as far as the system knows.
   bool audible() const;
 
