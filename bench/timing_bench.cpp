@@ -1,6 +1,6 @@
 // Figures of the timing trainer on the offscreen platform, with the real clock:
-//  - judging error: from the moment a key went down (posted by another thread with its
-//    timestamp, as the windowing system's input arrives) to the moment the window judges it
+//  - judging error: from the moment a key went down (posted by another thread, stamped with the
+//    moment it is aimed at, as the windowing system's input arrives) to the moment the window judges it
 //    at, for presses aimed a few milliseconds around the answer window's edges, while the UI
 //    thread is held busy for 30 ms at random moments
 //  - decision lateness of the playback loop and CPU during rounds
@@ -123,17 +123,21 @@ void rounds(int count) {
            n = midi.tones.load(std::memory_order_acquire))
         midi.tones.wait(n, std::memory_order_acquire);
       const double after = atOpening ? 0.7 * 400 : aanisuhde * 400;
-      // The tone's planned time plus the heard latency of the fake (0): the press aimed at it.
+      // The tone's planned time plus the heard latency of the fake (0): the press aimed at it, a
+      // whole millisecond, as the windowing system stamps a key.
       const int64_t at =
-          midi.lastOnNs.load(std::memory_order_relaxed) + static_cast<int64_t>((after + offsetMs) * 1e6);
+          (midi.lastOnNs.load(std::memory_order_relaxed) + static_cast<int64_t>((after + offsetMs) * 1e6)) /
+          1'000'000 * 1'000'000;
       if (held) {  // the UI thread is busy from shortly before the press
         sleepUntil(at - std::chrono::nanoseconds(heldBefore).count());
         QCoreApplication::postEvent(&busyTarget, new BusyEvent);
       }
       sleepUntil(at);
-      pressNs = clock.nowNs();
+      // Stamped with the moment it is aimed at, however late this thread posts it: the figures
+      // measure the judge.
+      pressNs = at;
       auto* press = new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
-      press->setTimestamp(static_cast<uint64_t>(clock.timeGetTime()));
+      press->setTimestamp(static_cast<uint32_t>(at / 1'000'000));
       QCoreApplication::postEvent(receiver, press);
     });
     const double c0 = bench::cpuSeconds();

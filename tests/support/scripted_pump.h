@@ -33,13 +33,14 @@ class ScriptedPump final : public taktovi::EventPump {
     runDue(true, clock_.nowNs());
     QCoreApplication::processEvents();
   }
+  // Deadlines are the clock's wrapping milliseconds, mapped through it as the real pump does.
   void waitUntil(uint32_t deadlineMs) override {
     ++waits_;
-    run(true, static_cast<int64_t>(deadlineMs) * 1'000'000, true);
+    run(true, clock_.nsOfMs(deadlineMs), true);
   }
   void blockUntil(uint32_t deadlineMs) override {
     ++waits_;
-    run(false, static_cast<int64_t>(deadlineMs) * 1'000'000, true);
+    run(false, clock_.nsOfMs(deadlineMs), true);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
   void wake() override { woken_ = true; }
