@@ -9,7 +9,10 @@
 #include <cstdlib>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <utility>
+
+#include "audio/pipewire_latency.h"
 
 namespace taktovi {
 
@@ -19,6 +22,8 @@ constexpr int kPollMs = 100;
 constexpr int64_t kReadingsUs = 10'000'000;  // the PulseAudio figure's readings
 constexpr size_t kFewestReadings = 10;
 constexpr int kMissesUntilGone = 10;  // a stream not seen for a second has gone
+constexpr int kGraphRetryPolls = 10;  // PipeWire's own connection, tried again after a second
+constexpr int kGraphWaitPolls = 10;   // a new stream's figure waits this long for the graph
 constexpr int kFirstRetryMs = 250;
 constexpr int kLastRetryMs = 1000;
 
@@ -44,8 +49,13 @@ int64_t pulseServerLatencyUs(std::vector<int64_t> bufferUs, int64_t sinkUs) {
   return *top + sinkUs;
 }
 
-int64_t pipewireServerLatencyUs(int64_t tlengthUs, int64_t quantumUs) {
-  return quantumUs > 0 ? std::max<int64_t>(tlengthUs, 0) + 2 * quantumUs : 0;
+int64_t pulseSinkLatencyUs(int64_t configuredUs, int64_t currentUs, int64_t portOffsetUs) {
+  return configuredUs > 0 ? std::max<int64_t>(configuredUs + portOffsetUs, 0) : currentUs;
+}
+
+int64_t pipewireServerLatencyUs(int64_t tlengthUs, int64_t quantumUs, int64_t downstreamUs) {
+  if (quantumUs <= 0) return 0;
+  return std::max<int64_t>(tlengthUs, 0) + quantumUs + (downstreamUs > 0 ? downstreamUs : quantumUs);
 }
 
 // One connection to the server, with its own libpulse thread. Requests are made with the
@@ -61,6 +71,7 @@ struct ServerLatency::Connection {
   // One round of readings: false once the connection is lost. `us` gets the figure, 0 while
   // there is none yet, -1 once the stream has gone.
   bool poll(int64_t& us);
+  int64_t pipewireUs();
   void interrupt();
   // A request's callback: its answer is complete, the waiting request may go on.
   void answer() {
@@ -83,12 +94,27 @@ struct ServerLatency::Connection {
   // One round's readings.
   bool found = false;
   bool native = false;  // a stream of PipeWire's own, not through its PulseAudio service
-  int64_t bufferUs = 0, tlengthUs = 0, ownQuantumUs = -1, sinkUs = 0;
+  int64_t bufferUs = 0, tlengthUs = 0, ownQuantumUs = -1;
   std::vector<std::pair<uint32_t, int64_t>> quanta;  // (sink or PA_INVALID_INDEX, node.latency)
+  // The sink's: configured and current latency, rate, its card and active port (PulseAudio),
+  // and that port's latency offset.
+  int64_t sinkConfiguredUs = 0, sinkCurrentUs = 0, portOffsetUs = 0;
+  int sinkRate = 0;
+  bool sinkRead = false;
+  uint32_t card = PA_INVALID_INDEX;
+  std::string port;
+  // PipeWire's graph, asked for what lies downstream of the stream.
+  std::unique_ptr<PipewireLatency> graph;
+  int graphRetry = kGraphRetryPolls - 1;
+  int graphWaits = 0;
 
  private:
   bool request(pa_operation* op);
   void readings();
+  void readStreams();
+  void readRecorders();
+  bool readSink();
+  void readPortOffset();
 };
 
 ServerLatency::Connection::~Connection() {
@@ -150,8 +176,18 @@ bool ServerLatency::Connection::open() {
   return ok;
 }
 
-// The stream's own readings, and every stream's quantum (PipeWire).
+// The stream's own readings, every stream's quantum (PipeWire), and the stream's sink.
 void ServerLatency::Connection::readings() {
+  found = false;
+  quanta.clear();
+  readStreams();
+  if (!found) return;
+  if (pipewire) readRecorders();
+  found = readSink();
+  if (found && !pipewire) readPortOffset();
+}
+
+void ServerLatency::Connection::readStreams() {
   auto onInput = [](pa_context*, const pa_sink_input_info* i, int eol, void* user) {
     auto* c = static_cast<Connection*>(user);
     if (eol != 0) return c->answer();
@@ -173,40 +209,59 @@ void ServerLatency::Connection::readings() {
     c->tlengthUs =
         tlength != nullptr && bytesPerSecond > 0 ? std::atoll(tlength) * 1'000'000 / bytesPerSecond : 0;
   };
-  found = false;
-  quanta.clear();
   // PipeWire's figure needs every stream; PulseAudio's only ours, once known.
   if (pipewire || stream == PA_INVALID_INDEX) {
     request(pa_context_get_sink_input_info_list(context, onInput, this));
   } else {
     request(pa_context_get_sink_input_info(context, stream, onInput, this));
   }
-  if (!found) return;
-  if (pipewire) {
-    request(pa_context_get_source_output_info_list(
-        context,
-        [](pa_context*, const pa_source_output_info* i, int eol, void* user) {
-          auto* c = static_cast<Connection*>(user);
-          if (eol != 0) return c->answer();
-          const int64_t quantum = fractionUs(pa_proplist_gets(i->proplist, "node.latency"));
-          if (quantum > 0) c->quanta.emplace_back(PA_INVALID_INDEX, quantum);
-        },
-        this));
-    return;
-  }
-  const bool sinkRead = request(pa_context_get_sink_info_by_index(
+}
+
+void ServerLatency::Connection::readRecorders() {
+  request(pa_context_get_source_output_info_list(
+      context,
+      [](pa_context*, const pa_source_output_info* i, int eol, void* user) {
+        auto* c = static_cast<Connection*>(user);
+        if (eol != 0) return c->answer();
+        const int64_t quantum = fractionUs(pa_proplist_gets(i->proplist, "node.latency"));
+        if (quantum > 0) c->quanta.emplace_back(PA_INVALID_INDEX, quantum);
+      },
+      this));
+}
+
+// False when the sink has gone.
+bool ServerLatency::Connection::readSink() {
+  sinkRead = false;
+  request(pa_context_get_sink_info_by_index(
       context, sink,
       [](pa_context*, const pa_sink_info* i, int eol, void* user) {
         auto* c = static_cast<Connection*>(user);
-        if (eol == 0) {
-          c->sinkUs = static_cast<int64_t>(i->configured_latency > 0 ? i->configured_latency : i->latency);
-          return;
-        }
-        c->found = c->found && eol > 0;  // an error: the sink has gone
-        c->answer();
+        if (eol != 0) return c->answer();
+        c->sinkRead = true;
+        c->sinkConfiguredUs = static_cast<int64_t>(i->configured_latency);
+        c->sinkCurrentUs = static_cast<int64_t>(i->latency);
+        c->sinkRate = static_cast<int>(i->sample_spec.rate);
+        c->card = i->card;
+        c->port = i->active_port != nullptr && i->active_port->name != nullptr ? i->active_port->name : "";
       },
       this));
-  found = found && sinkRead;
+  return sinkRead;
+}
+
+// The latency offset of the sink's active port, a property of the card's port.
+void ServerLatency::Connection::readPortOffset() {
+  portOffsetUs = 0;
+  if (card == PA_INVALID_INDEX || port.empty()) return;
+  request(pa_context_get_card_info_by_index(
+      context, card,
+      [](pa_context*, const pa_card_info* i, int eol, void* user) {
+        auto* c = static_cast<Connection*>(user);
+        if (eol != 0) return c->answer();
+        for (uint32_t k = 0; k < i->n_ports; ++k)
+          if (i->ports[k]->direction == PA_DIRECTION_OUTPUT && c->port == i->ports[k]->name)
+            c->portOffsetUs = i->ports[k]->latency_offset;
+      },
+      this));
 }
 
 bool ServerLatency::Connection::poll(int64_t& us) {
@@ -220,18 +275,13 @@ bool ServerLatency::Connection::poll(int64_t& us) {
   if (!found) {
     stream = PA_INVALID_INDEX;  // gone or reopened: looked for by its name again
     buffer.clear();
+    graphWaits = 0;
     if (++misses == kMissesUntilGone) us = -1;
     return true;
   }
   misses = 0;
   if (pipewire) {
-    if (!native && tlengthUs <= 0) return true;  // a new stream shows its buffer a moment later
-    // The graph runs at the smallest quantum its streams ask for: ours, the others on our sink
-    // and the recorders.
-    int64_t quantum = ownQuantumUs;
-    for (const auto& [where, q] : quanta)
-      if ((where == sink || where == PA_INVALID_INDEX) && (quantum <= 0 || q < quantum)) quantum = q;
-    us = pipewireServerLatencyUs(tlengthUs, quantum);
+    us = pipewireUs();
     return true;
   }
   if (sink != lastSink) buffer.clear();
@@ -242,8 +292,29 @@ bool ServerLatency::Connection::poll(int64_t& us) {
   std::vector<int64_t> values;
   values.reserve(buffer.size());
   for (const auto& b : buffer) values.push_back(b.second);
-  us = pulseServerLatencyUs(std::move(values), sinkUs);
+  us = pulseServerLatencyUs(std::move(values),
+                            pulseSinkLatencyUs(sinkConfiguredUs, sinkCurrentUs, portOffsetUs));
   return true;
+}
+
+// PipeWire's figure, once the stream shows its buffer and the graph has told what lies
+// downstream of it (or cannot tell: no connection of PipeWire's own).
+int64_t ServerLatency::Connection::pipewireUs() {
+  if ((graph == nullptr || graph->lost()) && ++graphRetry >= kGraphRetryPolls) {
+    graph.reset();
+    graph = std::make_unique<PipewireLatency>(name, pid);
+    graphRetry = 0;
+  }
+  if (!native && tlengthUs <= 0) return 0;  // a new stream shows its buffer a moment later
+  const std::optional<DeclaredLatency> declared = graph->lost() ? std::nullopt : graph->downstream();
+  if (!declared && !graph->lost() && ++graphWaits < kGraphWaitPolls) return 0;
+  // The graph runs at the smallest quantum its streams ask for: ours, the others on our sink
+  // and the recorders.
+  int64_t quantum = ownQuantumUs;
+  for (const auto& [where, q] : quanta)
+    if ((where == sink || where == PA_INVALID_INDEX) && (quantum <= 0 || q < quantum)) quantum = q;
+  const int64_t downstream = declared && quantum > 0 ? declaredLatencyUs(*declared, quantum, sinkRate) : 0;
+  return pipewireServerLatencyUs(tlengthUs, quantum, downstream);
 }
 
 ServerLatency::ServerLatency(std::string streamName, std::function<void(int64_t)> changed)
@@ -264,11 +335,12 @@ bool ServerLatency::pause(int ms) {
   return !wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_.load(); });
 }
 
+// Told when the source changes, and when the figure moves from the one last told.
 void ServerLatency::publish(int64_t ns) {
   ns_.store(ns, std::memory_order_relaxed);
-  const int now = ns > 0 ? 1 : 0;
-  if (now == said_) return;
-  said_ = now;
+  const bool moved = said_ < 0 || (ns > 0) != (said_ > 0) || std::abs(ns - said_) > kSayAgainNs;
+  if (!moved) return;
+  said_ = ns;
   if (changed_) changed_(ns);
 }
 

@@ -16,6 +16,7 @@ packages=(
   libsdl2-dev                                      # the audio device
   libasound2-dev                                   # ALSA sequencer MIDI ports
   libpulse-dev                                     # the sound server's latency (PulseAudio, PipeWire)
+  libpipewire-0.3-dev                              # PipeWire's graph: the device's own delay
   libgtest-dev libgmock-dev                        # tests
   pulseaudio pulseaudio-utils                      # tests: a private PulseAudio server, pactl and parec
   pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon  # tests: a private PipeWire graph on its own bus

@@ -8,6 +8,7 @@
 
 #include "audio/audio_engine.h"
 #include "audio/halfband.h"
+#include "audio/pipewire_latency.h"
 #include "audio/server_latency.h"
 #include "audio/system_midi_out.h"
 #include "support/offline_run.h"
@@ -409,7 +410,7 @@ TEST(AudioEngine, OnADeviceTheHeardLatencyAddsWhatTheDeviceHolds) {
   EXPECT_EQ(engine.heardLatencyNs(), engine.latencyNs() + periodNs);
 }
 
-TEST(ServerLatency, TheTopOfTheStreamBufferPlusTheSink) {
+TEST(ServerLatency, TheTopOfTheStreamBufferPlusTheSinkAndItsDevice) {
   // PulseAudio: the buffer falls by a request (a quarter period) between two writes; one
   // reading caught in a stall does not count.
   std::vector<int64_t> buffer;
@@ -417,10 +418,21 @@ TEST(ServerLatency, TheTopOfTheStreamBufferPlusTheSink) {
   buffer[17] = 120'000;
   EXPECT_EQ(pulseServerLatencyUs(buffer, 10'667), 32'000 + 10'667);
   EXPECT_EQ(pulseServerLatencyUs({}, 10'667), 0);
-  // PipeWire: target length and two quanta; a native stream has no target length.
-  EXPECT_EQ(pipewireServerLatencyUs(32'000, 10'667), 32'000 + 2 * 10'667);
-  EXPECT_EQ(pipewireServerLatencyUs(0, 10'667), 2 * 10'667);
-  EXPECT_EQ(pipewireServerLatencyUs(32'000, -1), 0);
+  // The sink: its configured latency and its port's offset (a headset's 150 ms); an offset set
+  // below 0 takes the sink no lower than 0, as the server's own figure; with nothing configured,
+  // the server's current figure, which holds the offset already.
+  EXPECT_EQ(pulseSinkLatencyUs(10'667, 4'000, 150'000), 160'667);
+  EXPECT_EQ(pulseSinkLatencyUs(10'667, 4'000, -50'000), 0);
+  EXPECT_EQ(pulseSinkLatencyUs(0, 154'000, 150'000), 154'000);
+  // PipeWire: target length, the quantum being filled, and what the sink declares, its device
+  // included (one quantum of an ALSA device's buffer, 256 frames of headroom, a 150 ms delay);
+  // a sink that declares nothing plays out one quantum. A native stream has no target length.
+  const int64_t declared = declaredLatencyUs({1.0, 256, 150'000'000}, 10'667, 48000);
+  EXPECT_EQ(declared, 10'667 + 5'333 + 150'000);
+  EXPECT_EQ(pipewireServerLatencyUs(32'000, 10'667, declared), 32'000 + 10'667 + declared);
+  EXPECT_EQ(pipewireServerLatencyUs(32'000, 10'667, 0), 32'000 + 2 * 10'667);
+  EXPECT_EQ(pipewireServerLatencyUs(0, 10'667, 0), 2 * 10'667);
+  EXPECT_EQ(pipewireServerLatencyUs(32'000, -1, declared), 0);
 }
 
 TEST(AudioEngine, CommandStormDropsTheNewestAndCountsThem) {

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # A private sound server for tests, with a null sink "cap" (float32 48000 Hz stereo; record its
-# monitor with parec --device=cap.monitor). Needs no sound card; works as root or a user; touches
+# monitor with parec --device=cap.monitor). PipeWire has a second sink "hs" that stands for a
+# device, a headset say: an ALSA sink on ALSA's null device, driven by PipeWire's timer, which can
+# declare a delay of its own (pw-cli s hs ProcessLatency '{ ns = 150000000 }'; it plays nothing
+# anyone can hear or record). Needs no sound card; works as root or a user; touches
 # nothing outside DIR and starts no server on its own (autospawn off). Keep DIR short (mktemp -d
 # /tmp/snd.XXXXXX): socket paths must stay under 108 bytes.
 #   sound_server.sh start pulse|pipewire DIR   start; returns once the server answers and "cap" is
@@ -26,13 +29,18 @@ while IFS='=' read -r name value; do
   if [ -n "$value" ]; then export "$name=$value"; else unset "$name"; fi
 done < <(client_env)
 printf 'autospawn = no\n' >"$PULSE_CLIENTCONFIG"
-# The null sink belongs to the pipewire daemon itself: it exists before any client.
+# The sinks belong to the pipewire daemon itself: they exist before any client. PipeWire's null
+# sink takes no delay of its own; an ALSA sink does.
 cat >"$dir/config/pipewire/pipewire.conf.d/10-cap.conf" <<'EOF'
 context.objects = [
   { factory = adapter
     args = { factory.name = support.null-audio-sink node.name = cap node.description = cap
              media.class = Audio/Sink audio.format = F32LE audio.rate = 48000 audio.channels = 2
              audio.position = [ FL FR ] monitor.channel-volumes = true } }
+  { factory = adapter
+    args = { factory.name = api.alsa.pcm.sink node.name = hs node.description = hs
+             media.class = Audio/Sink api.alsa.path = "null" node.driver = false audio.format = F32LE
+             audio.rate = 48000 audio.channels = 2 audio.position = [ FL FR ] } }
 ]
 EOF
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 
 #include "audio/audio_engine.h"
@@ -22,6 +23,7 @@
 #include "support/fake_services.h"
 #include "support/processes.h"
 #include "support/sound_server.h"
+#include "support/timing_view.h"
 #include "support/trainer_rig.h"
 #include "support/wav_builder.h"
 #include "timing/timing_window.h"
@@ -89,9 +91,9 @@ class TonePlayer {
 };
 
 // What the server says of its playing streams.
-std::string sinkInputs() {
+std::string sinkInputs(const char* listing = "pactl list sink-inputs") {
   std::string text;
-  FILE* p = popen("pactl list sink-inputs", "r");
+  FILE* p = popen(listing, "r");
   for (char line[512]; p != nullptr && fgets(line, sizeof line, p) != nullptr;) text += line;
   if (p != nullptr) pclose(p);
   return text;
@@ -343,6 +345,90 @@ void expectRoundsSoundOnceALateServerIsUp(SoundServer::Kind kind, const ProgramC
 constexpr ProgramControls kChoiceControls{"MIDINI1", "Button9", "Button8", "Button5"};
 constexpr ProgramControls kTimingControls{"NI1", "Button8", "Button9", "Button4"};
 
+// This program's stream on the server ("Sink Input #N") and the index of its sink; -1 if there
+// is none.
+std::pair<int, int> ourSinkInput() {
+  const std::string text = sinkInputs();
+  const auto named = text.find("media.name = \"" + outputStreamName() + '"');
+  const auto head = named == std::string::npos ? named : text.rfind("Sink Input #", named);
+  const auto sink = head == std::string::npos ? head : text.find("Sink: ", head);
+  if (sink == std::string::npos) return {-1, -1};
+  return {std::atoi(text.c_str() + head + 12), std::atoi(text.c_str() + sink + 6)};
+}
+
+// Moves this program's stream to the sink `name`; whether it plays there. (WirePlumber now and
+// then leaves a stream of SDL's native PipeWire driver where it is: asked again.)
+bool moveOurStream(const std::string& name) {
+  const std::string sinks = sinkInputs("pactl list short sinks");
+  const auto at = sinks.find("\t" + name + "\t");
+  const int sink = at == std::string::npos ? -1 : std::atoi(sinks.c_str() + sinks.rfind('\n', at) + 1);
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const auto [input, on] = ourSinkInput();
+    if (input < 0 || on == sink) return on == sink;
+    const std::string move = "pactl move-sink-input " + std::to_string(input) + " " + name;
+    if (std::system(move.c_str()) != 0) return false;
+    processEventsUntil([&] { return ourSinkInput().second == sink; }, 1s);
+  }
+  return ourSinkInput().second == sink;
+}
+
+// The figures standard error said, in ms ("TAKTOVI: HÖRLATENZ 179,7 MS (VOM TONSERVER)").
+std::vector<double> heardLatenciesSaid(const std::string& text) {
+  std::vector<double> said;
+  const std::string key = "HÖRLATENZ ";
+  for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+    long ms = 0, tenths = 0;
+    if (std::sscanf(text.c_str() + at + key.size(), "%ld,%ld", &ms, &tenths) == 2)
+      said.push_back(static_cast<double>(ms) + static_cast<double>(tenths) / 10);
+  }
+  return said;
+}
+
+// A headset connected mid-session: the program's stream moves to a sink whose device declares
+// 150 ms of its own. The heard latency takes them in, the timing trainer's window on the real
+// engine judges presses with the new figure, and standard error says it. `driver`: SDL's audio
+// driver, or null for the one SDL picks.
+void expectTheDevicesOwnDelayCounts(const char* driver, const char* label) {
+  SoundServer server(SoundServer::Kind::PipeWire);
+  ASSERT_TRUE(server.start()) << label;
+  if (driver != nullptr)
+    setenv("SDL_AUDIODRIVER", driver, 1);
+  else
+    unsetenv("SDL_AUDIODRIVER");
+  std::string saidText;
+  int64_t heard = 0;
+  testing::internal::CaptureStderr();
+  {
+    struct TakeBack {  // standard error, however the block ends
+      std::string& text;
+      ~TakeBack() { text = testing::internal::GetCapturedStderr(); }
+    } takeBack{saidText};
+    ProgramOnTheEngine<TimingWindow> program;
+    const AudioEngine& engine = program.engine;
+    ASSERT_TRUE(processEventsUntil([&] { return engine.heardLatencyFromServer(); }, 10s)) << label;
+    processEventsUntil([] { return false; }, 1s);  // the stream's buffer settles
+    const int64_t plain = engine.heardLatencyNs();
+    ASSERT_EQ(std::system("pw-cli s hs ProcessLatency '{ ns = 150000000 }' >/dev/null"), 0) << label;
+    const int64_t moved = program.clock.nowNs();
+    ASSERT_TRUE(moveOurStream("hs")) << label << "\n" << sinkInputs();
+    auto declared = [&] { return std::llabs(engine.heardLatencyNs() - plain - 150'000'000) < 3'000'000; };
+    EXPECT_TRUE(processEventsUntil(declared, 10s)) << label << ": " << engine.heardLatencyNs() / 1e6 << " ms";
+    const double followed = seconds(program.clock.nowNs() - moved);
+    processEventsUntil([] { return false; }, 500ms);  // nothing moves it further
+    heard = engine.heardLatencyNs();
+    EXPECT_NEAR(static_cast<double>(heard - plain), 150e6, 3e6) << label;
+    EXPECT_EQ(TimingTestView{*program.form}.sound().heardLatencyNs(), heard) << label;
+    std::printf(
+        "[ figures  ] %s: heard latency %.1f ms on the null sink, %.1f ms on the sink declaring 150 ms, "
+        "followed %.2f s after the move\n",
+        label, plain / 1e6, heard / 1e6, followed);
+  }
+  const std::vector<double> said = heardLatenciesSaid(saidText);
+  ASSERT_FALSE(said.empty()) << label;
+  EXPECT_NEAR(said.back(), heard / 1e6, 2.1) << label << ": the figure in use was not said\n" << saidText;
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
 }  // namespace
 
 TEST(SoundServerRestart, BothProgramsSoundOnceALateServerIsUpOnPulseAudio) {
@@ -372,4 +458,9 @@ TEST(SoundServerRestart, BothProgramsSoundTestAndPanelFollowTheOutput) {
   expectSoundTestAndNoteAcrossARestart<ChoiceWindow>(server, "MIDINI1", "Button4");
   expectSoundTestAndNoteAcrossARestart<TimingWindow>(server, "NI1", "Button2");
   setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
+
+TEST(SoundServerLatency, TheDevicesOwnDelayCountsOnPipeWireThroughBothDrivers) {
+  expectTheDevicesOwnDelayCounts(nullptr, "PipeWire, pulseaudio driver");
+  expectTheDevicesOwnDelayCounts("pipewire", "PipeWire, native driver");
 }
