@@ -14,12 +14,6 @@ namespace taktovi {
 
 namespace {
 
-// Beyond one period, the schedule covers how late the UI thread's turns come on a busy desktop
-// (callbacks never wake early against the timeline): a turn later than this moves a melody's
-// plan. On a two-core machine with every core busy, the playback loop's turns came 77 ms late at
-// p99.9 and 98 ms at most, through PulseAudio and PipeWire alike (bench/audio_path.sh).
-constexpr int64_t kScheduleMarginNs = 100'000'000;
-
 // Real-time, below a sound server's own threads (PulseAudio's run at 5).
 constexpr int kAudioThreadPriority = 4;
 
@@ -97,7 +91,7 @@ void AudioEngine::setFormat(const OutputFormat& f) {
   period_ = f.period;
   voice_ = SampleVoice(rate_);
   timeline_ = Timeline(rate_);
-  latencyNs_ = periodNs() + kScheduleMarginNs;
+  latencyNs_ = periodNs();
   staleFrames_ = kStaleNs * rate_ / 1'000'000'000;
 }
 
@@ -121,8 +115,9 @@ bool AudioEngine::prepareOutput(const OutputFormat& got, bool starting) {
   return true;
 }
 
-// The watcher's thread, no device open: commands apply as the callback would apply them, but
-// nothing sounds, so every tone start is lost.
+// The watcher's thread, no device open: commands apply when their time has come, as the
+// callback would apply them, but nothing sounds, so every tone start is lost. Those planned for
+// later wait: an output that comes back in the middle of a melody plays the rest of it.
 void AudioEngine::applyWithoutOutput() {
   if (playing_) {  // what sounded when the output went ends there, not where it comes back
     playing_ = false;
@@ -130,12 +125,16 @@ void AudioEngine::applyWithoutOutput() {
     voice_.silence();
   }
   adoptLoadedSynth();
+  auto applyDue = [this](TimedCommands<AudioCommand>& pending,
+                         void (AudioEngine::*apply)(const AudioCommand&)) {
+    const int64_t due = clock_.nowNs() - latencyNs_;
+    for (const AudioCommand* c; (c = pending.peek()) != nullptr && c->timeNs <= due; pending.pop())
+      if (!lostStart(*c, 0, kNoFrameIsOnTime)) (this->*apply)(*c);
+  };
   for (int round = 0; round < 4; ++round) {  // the UI thread may be sending meanwhile
     drainQueue();
-    for (; const AudioCommand* c = midiPending_.peek(); midiPending_.pop())
-      if (!lostStart(*c, 0, kNoFrameIsOnTime)) applySynth(*c);
-    for (; const AudioCommand* c = samplePending_.peek(); samplePending_.pop())
-      if (!lostStart(*c, 0, kNoFrameIsOnTime)) applySample(*c);
+    applyDue(midiPending_, &AudioEngine::applySynth);
+    applyDue(samplePending_, &AudioEngine::applySample);
     if (queue_.peek() == nullptr) break;
   }
   lendIfWanted();
@@ -247,9 +246,18 @@ void AudioEngine::drainQueue() {
     const bool synthCommand =
         c->kind == AudioCommand::Kind::Midi || c->kind == AudioCommand::Kind::SynthReset ||
         c->kind == AudioCommand::Kind::SynthVolume || c->kind == AudioCommand::Kind::SynthPreload;
-    if (!(synthCommand ? midiPending_ : samplePending_).push(*c)) break;  // later callbacks take the rest
+    if (c->kind == AudioCommand::Kind::Cancel)
+      cancel(*c);
+    else if (!(synthCommand ? midiPending_ : samplePending_).insert(*c))
+      break;  // later callbacks take the rest
     queue_.pop();
   }
+}
+
+// A cancel acts as soon as the audio thread sees it: what was planned for after its time goes.
+void AudioEngine::cancel(const AudioCommand& c) {
+  if ((c.value & AudioCommand::kCancelSynth) != 0) midiPending_.cancelPlannedAfter(c.timeNs);
+  if ((c.value & AudioCommand::kCancelSample) != 0) samplePending_.cancelPlannedAfter(c.timeNs);
 }
 
 bool AudioEngine::startsSound(const AudioCommand& c) const {

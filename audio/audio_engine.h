@@ -42,6 +42,7 @@
 #include "audio/sample_voice.h"
 #include "audio/server_latency.h"
 #include "audio/spsc_queue.h"
+#include "audio/timed_commands.h"
 #include "audio/timeline.h"
 #include "platform/audio_report.h"
 #include "platform/clock.h"
@@ -63,12 +64,16 @@ struct AudioCommand {
     SampleRate,
     SampleGain,
     SampleFade,
+    Cancel,  // value: kCancelSynth and/or kCancelSample
   };
+  static constexpr uint32_t kCancelSynth = 1;
+  static constexpr uint32_t kCancelSample = 2;
   Kind kind = Kind::Midi;
   int64_t timeNs = 0;
   uint32_t value = 0;
   float gain = 0;
   const SampleBuffer* buffer = nullptr;
+  bool planned = false;  // handed over for a planned time, not given at the time of its call
 };
 
 class AudioEngine {
@@ -100,10 +105,14 @@ class AudioEngine {
 
   // --- UI thread ---
   // Commands act now, or at steady-clock time `atNs` where one is given (a melody's planned
-  // tone): at the frame for that time plus latencyNs(), so a call made late, by less than
-  // scheduleMarginNs(), still sounds on time. One meant for an earlier time acts at once.
-  void midi(uint32_t packed, int64_t atNs = kNow) {
-    send({AudioCommand::Kind::Midi, stamp(atNs), packed, 0, nullptr});
+  // tone, handed over ahead of its time, up to a melody's length): at the frame for that time
+  // plus latencyNs(). One meant for an earlier time acts at once. Commands act in the order of
+  // their times, those of one time in the order they were given.
+  void midi(uint32_t packed, int64_t atNs = kNow) { send(timed(AudioCommand::Kind::Midi, atNs, packed)); }
+  // Nothing handed over for a time after now acts any more: of the synthesizer's messages, of the
+  // sample's commands, or both.
+  void cancelPlanned(uint32_t which) {
+    send({AudioCommand::Kind::Cancel, clock_.nowNs(), which, 0, nullptr});
   }
   void synthReset() { send({AudioCommand::Kind::SynthReset, clock_.nowNs(), 0, 0, nullptr}); }
   void synthVolume(float fraction) {
@@ -126,16 +135,14 @@ class AudioEngine {
     send({AudioCommand::Kind::SamplePlay, clock_.nowNs(), looping, 0, nullptr});
   }
   void samplePosition(uint32_t frame, int64_t atNs = kNow) {
-    send({AudioCommand::Kind::SamplePosition, stamp(atNs), frame, 0, nullptr});
+    send(timed(AudioCommand::Kind::SamplePosition, atNs, frame));
   }
-  void sampleRate(uint32_t hz, int64_t atNs = kNow) {
-    send({AudioCommand::Kind::SampleRate, stamp(atNs), hz, 0, nullptr});
-  }
+  void sampleRate(uint32_t hz, int64_t atNs = kNow) { send(timed(AudioCommand::Kind::SampleRate, atNs, hz)); }
   void sampleGain(float linear, int64_t atNs = kNow) {
-    send({AudioCommand::Kind::SampleGain, stamp(atNs), 0, linear, nullptr});
+    send(timed(AudioCommand::Kind::SampleGain, atNs, 0, linear));
   }
   // The end of a tone: the sample's gain falls to silence over SampleVoice::kFadeSeconds.
-  void sampleFade(int64_t atNs = kNow) { send({AudioCommand::Kind::SampleFade, stamp(atNs), 0, 0, nullptr}); }
+  void sampleFade(int64_t atNs = kNow) { send(timed(AudioCommand::Kind::SampleFade, atNs)); }
 
   // True while a usable soundfont exists: from start-up on (the file is checked at once; it
   // loads meanwhile), false only when there is none or it failed to load.
@@ -154,11 +161,10 @@ class AudioEngine {
   bool isOffline() const { return offline_; }
   int rate() const { return rate_; }
   int period() const { return period_; }
-  // From a call to the output frame it acts on: the engine's own scheduling latency.
+  // From a call to the output frame it acts on: the engine's own scheduling latency, one period
+  // (a callback wakes no earlier than the time of the first frame it renders). What a melody
+  // needs beyond it to survive the UI thread's stalls it gets by being handed over ahead.
   int64_t latencyNs() const { return latencyNs_; }
-  // How late a command may be given against its time and still act at that time: the part of
-  // the scheduling latency beyond one period.
-  int64_t scheduleMarginNs() const { return latencyNs_ - periodNs(); }
   // From a call (a note-on, a sample command) to the moment it is heard: the scheduling
   // latency plus what the sound server holds ahead of the listener, as the server tells while
   // the program plays (server_latency.h); where it cannot (no PulseAudio or PipeWire server,
@@ -202,7 +208,10 @@ class AudioEngine {
 
  private:
   void send(const AudioCommand& c);
-  int64_t stamp(int64_t atNs) const { return atNs == kNow ? clock_.nowNs() : atNs; }
+  AudioCommand timed(AudioCommand::Kind kind, int64_t atNs, uint32_t value = 0, float gain = 0) const {
+    return {kind, atNs == kNow ? clock_.nowNs() : atNs, value, gain, nullptr, atNs != kNow};
+  }
+  void cancel(const AudioCommand& c);
   int64_t periodNs() const { return static_cast<int64_t>(period_) * 1'000'000'000 / rate_; }
   void setFormat(const OutputFormat& f);
   void startSynth();
@@ -253,8 +262,8 @@ class AudioEngine {
   // Audio thread state (the output's watcher thread's while no device is open).
   BuiltinSynth synth_;
   SampleVoice voice_{48000};
-  SpscQueue<AudioCommand> midiPending_{kQueueCapacity};
-  SpscQueue<AudioCommand> samplePending_{kQueueCapacity};
+  TimedCommands<AudioCommand> midiPending_;
+  TimedCommands<AudioCommand> samplePending_;
   // The synthesizer's last block, brought down to the output rate.
   static constexpr int kSynthBlock = BuiltinSynth::kBlock / 2;
   HalfbandDecimator decimator_;

@@ -373,20 +373,33 @@ TEST(AudioEngine, OfflineASampleCommandIsHeardWhenTheEngineSaysSo) {
   EXPECT_NEAR(static_cast<double>(run.firstAbove(0, 0.0f)), static_cast<double>(heard), 1.0);
   EXPECT_EQ(engine.stats().lateCommands, 0u);
 
-  // A command for a planned time, called late by less than the schedule margin, acts at that
-  // time; one whose frame has been rendered already acts at once and counts as late.
+  // Commands handed over ahead, as far as a melody reaches, act at their planned frames; one given
+  // meanwhile for now acts at its own, before them; a cancel takes back what was planned for
+  // after it.
   auto frameOf = [&](int64_t ns) { return std::llround(static_cast<double>(ns) * engine.rate() / 1e9); };
   engine.sampleGain(0.0f);
-  const int64_t planned = call + 500'000'000;
-  run.runUntil(planned + engine.scheduleMarginNs() - 2'000'000);
-  const auto quiet = static_cast<int64_t>(run.out.size() / 2);
+  const int64_t handed = call + 500'000'000;
+  run.runUntil(handed);
+  const int64_t planned = handed + 2'000'000'000;
   engine.sampleGain(1.0f, planned);
-  run.runUntil(planned + 300'000'000);
+  engine.sampleGain(0.0f, planned + 100'000'000);
+  engine.sampleGain(1.0f, planned + 1'000'000'000);  // cancelled before its time
+  run.runUntil(handed + 300'000'000);
+  const auto quiet = static_cast<int64_t>(run.out.size() / 2);
+  engine.sampleGain(1.0f);
+  engine.sampleGain(0.0f, clock.nowNs() + 50'000'000);
+  run.runUntil(planned + 500'000'000);
+  engine.cancelPlanned(AudioCommand::kCancelSample);
+  run.runUntil(planned + 1'500'000'000);
   EXPECT_NEAR(static_cast<double>(run.firstAbove(quiet, 0.0f)),
+              static_cast<double>(frameOf(handed + 300'000'000 + engine.heardLatencyNs())), 1.0);
+  const int64_t silentAgain = frameOf(handed + 350'000'000 + engine.heardLatencyNs()) + 1000;
+  EXPECT_NEAR(static_cast<double>(run.firstAbove(silentAgain, 0.0f)),
               static_cast<double>(frameOf(planned + engine.heardLatencyNs())), 1.0);
+  EXPECT_EQ(run.firstAbove(frameOf(planned + 100'000'000 + engine.heardLatencyNs()) + 1000, 0.0f), -1);
   EXPECT_EQ(engine.stats().lateCommands, 0u);
   engine.sampleGain(0.0f);
-  const int64_t missed = planned + 500'000'000;
+  const int64_t missed = clock.nowNs() + 200'000'000;
   run.runUntil(missed + engine.latencyNs() + 10'000'000);
   const auto rendered = static_cast<int64_t>(run.out.size() / 2);
   engine.sampleGain(1.0f, missed);
@@ -402,11 +415,9 @@ TEST(AudioEngine, OnADeviceTheHeardLatencyAddsWhatTheDeviceHolds) {
   AudioEngine engine(clock, o);
   ASSERT_TRUE(engine.hasDevice());
   const int64_t periodNs = int64_t{engine.period()} * 1'000'000'000 / engine.rate();
-  // The schedule covers a period and a late turn of the UI thread...
-  EXPECT_GT(engine.scheduleMarginNs(), 0);
-  EXPECT_EQ(engine.latencyNs(), periodNs + engine.scheduleMarginNs());
-  // ...and what the device holds comes on top: no server tells it on SDL's dummy driver, so a
-  // period is assumed.
+  EXPECT_EQ(engine.latencyNs(), periodNs);
+  // The engine's own latency is a period; what the device holds comes on top: no server tells
+  // it on SDL's dummy driver, so a period is assumed.
   EXPECT_EQ(engine.heardLatencyNs(), engine.latencyNs() + periodNs);
 }
 
