@@ -69,7 +69,10 @@ class EngineBuffer final : public SoundBuffer {
   }
 
   int64_t heardLatencyNs() const override { return engine_.heardLatencyNs(); }
-  int64_t scheduleMarginNs() const override { return engine_.scheduleMarginNs(); }
+  bool schedulesAhead() const override { return true; }
+  void CancelScheduled() override {
+    if (active()) engine_.cancelPlanned(AudioCommand::kCancelSample);
+  }
   bool audible() const override { return active() && engine_.report().output; }
 
  protected:

@@ -115,13 +115,18 @@ bool SystemMidiOut::audible(HMIDIOUT h) const {
   return r.output && r.soundfont == AudioReport::Soundfont::Usable && r.synthLoaded;
 }
 
-int64_t SystemMidiOut::scheduleMarginNs(HMIDIOUT h) const {
+bool SystemMidiOut::schedulesAhead(HMIDIOUT h) const {
   const Open* o = find(h);
-  return o != nullptr && o->builtin ? engine_.scheduleMarginNs() : 0;
+  return o != nullptr && o->builtin;
+}
+
+void SystemMidiOut::cancelScheduled(HMIDIOUT h) {
+  if (schedulesAhead(h)) engine_.cancelPlanned(AudioCommand::kCancelSynth);
 }
 
 uint32_t SystemMidiOut::midiOutClose(HMIDIOUT h) {
   if (find(h) == nullptr) return MMSYSERR_INVALHANDLE;
+  cancelScheduled(h);  // nothing handed over on a closed device plays later
   open_[h - 1].reset();
   return MMSYSERR_NOERROR;
 }

@@ -27,10 +27,11 @@ class SystemMidiOut final : public MidiOutService {
   uint32_t midiOutCachePatches(HMIDIOUT handle, uint32_t bank, const uint16_t* patches,
                                uint32_t flags) override;
   uint32_t midiOutClose(HMIDIOUT handle) override;
-  // The built-in synthesizer plays a message at its time, heard the engine's latency after
-  // it; a sequencer port sends it at once, and nothing is known of it beyond.
+  // The built-in synthesizer schedules: it plays a message at its time, heard the engine's
+  // latency after it. A sequencer port sends it at once, and nothing is known of it beyond.
   int64_t heardLatencyNs(HMIDIOUT handle) const override;
-  int64_t scheduleMarginNs(HMIDIOUT handle) const override;
+  bool schedulesAhead(HMIDIOUT handle) const override;
+  void cancelScheduled(HMIDIOUT handle) override;
   // The built-in synthesizer sounds once an output plays and its soundfont has loaded.
   bool audible(HMIDIOUT handle) const override;
 

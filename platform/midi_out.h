@@ -37,7 +37,7 @@ class MidiOutService {
   // All notes and sounds off on every channel.
   virtual uint32_t midiOutReset(HMIDIOUT handle) = 0;
   // Status in bits 0-7, data 1 in 8-15, data 2 in 16-23. Sent now, or meant for steady-clock
-  // time `atNs` (a melody's planned tone): a device that can schedule plays it then, heard
+  // time `atNs` (a melody's planned tone): a device that schedules plays it then, heard
   // heardLatencyNs() later, and one that cannot sends it at once.
   uint32_t midiOutShortMsg(HMIDIOUT handle, uint32_t packed, int64_t atNs = kNow) {
     return shortMsg(handle, packed, atNs);
@@ -50,9 +50,11 @@ class MidiOutService {
   // How long after a message (or after the time it was meant for) it is heard on this device,
   // as far as the system knows.
   virtual int64_t heardLatencyNs(HMIDIOUT) const { return 0; }
-  // How far in the past a message's time may lie and still be kept; a message meant for an
-  // earlier time is played at once. 0 for a device that cannot schedule.
-  virtual int64_t scheduleMarginNs(HMIDIOUT) const { return 0; }
+  // Whether the device schedules: takes messages ahead of their time (a whole melody at its
+  // start) and plays each at its time. One that does not plays a message when it is sent.
+  virtual bool schedulesAhead(HMIDIOUT) const { return false; }
+  // What was handed over for a time after now does not play any more.
+  virtual void cancelScheduled(HMIDIOUT) {}
   // Whether a tone started on this handle now would be heard, as far as the system knows.
   virtual bool audible(HMIDIOUT handle) const { return handle != 0; }
 

@@ -75,8 +75,10 @@ class SoundBuffer {
 
   // How long after a call (or after the time it was meant for) its effect is heard.
   virtual int64_t heardLatencyNs() const { return 0; }
-  // How far in the past a call's time may lie and still be kept; an earlier one acts at once.
-  virtual int64_t scheduleMarginNs() const { return 0; }
+  // Whether the buffer takes calls ahead of their time (a whole melody at its start) and acts on
+  // each at its time; what was handed over for a time after now can be cancelled.
+  virtual bool schedulesAhead() const { return false; }
+  virtual void CancelScheduled() {}
   // Whether a tone started on this buffer now would be heard, as far as the system knows.
   virtual bool audible() const { return true; }
 

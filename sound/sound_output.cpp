@@ -63,6 +63,7 @@ void SoundOutput::MaaritaKorkeudet() {
 }
 
 void SoundOutput::aloita_savel(int32_t arvo, int64_t atNs) {
+  noteHanded(atNs);
   uint32_t message = 0x90;
   if (arvo > 2) message = kPitchedToneOn + 256u * (static_cast<uint32_t>(arvo) & 0xFF);
   if (arvo == 1) message = kStrongToneOn;
@@ -92,6 +93,7 @@ void SoundOutput::aloita_savel(int32_t arvo, int64_t atNs) {
 
 // In WAV mode the tone fades out first (within a few milliseconds, one call to the mixer).
 void SoundOutput::lopeta_savel(int64_t atNs) {
+  noteHanded(atNs);
   if (!midi_tila_ && aanipuskuri_) aanipuskuri_->FadeOut(atNs);
   if (midi_tila_ || deps_.profile.allNotesOffInWavMode)
     deps_.midi.midiOutShortMsg(midi_kahva_, kAllNotesOff, atNs);
@@ -103,7 +105,10 @@ void SoundOutput::sulje_midi() {
 
 void SoundOutput::selectInstrument(const Instrument& instrument) {
   soitintiedosto_ = instrument.file;
-  if (midi_tila_) valitse_soitin(instrument.program);
+  if (midi_tila_) {
+    beginChange();
+    valitse_soitin(instrument.program);
+  }
   if (!midi_tila_) LuoDirectsound();
 }
 
@@ -141,6 +146,7 @@ std::vector<SoundOutput::Device> SoundOutput::listDevices() {
 
 bool SoundOutput::selectDevice(const Device& device) {
   MidiOutService& midi = deps_.midi;
+  beginChange();
   midi.midiOutClose(midi_kahva_);
   midilaite_ = device.id;
   midilaitteen_nimi_ = device.name;
@@ -155,9 +161,26 @@ int64_t SoundOutput::heardLatencyNs() const {
   return aanipuskuri_ ? aanipuskuri_->heardLatencyNs() : 0;
 }
 
-int64_t SoundOutput::scheduleMarginNs() const {
-  if (midi_tila_) return deps_.midi.scheduleMarginNs(midi_kahva_);
-  return aanipuskuri_ ? aanipuskuri_->scheduleMarginNs() : 0;
+bool SoundOutput::schedulesAhead() const {
+  if (midi_tila_) return deps_.midi.schedulesAhead(midi_kahva_);
+  return aanipuskuri_ && aanipuskuri_->schedulesAhead();
+}
+
+void SoundOutput::cancelScheduled() {
+  deps_.midi.cancelScheduled(midi_kahva_);
+  if (aanipuskuri_) aanipuskuri_->CancelScheduled();
+  handedUntilNs_ = 0;
+}
+
+bool SoundOutput::beginChange() {
+  ++changes_;
+  if (handedUntilNs_ <= deps_.clock.nowNs()) return false;
+  cancelScheduled();
+  return true;
+}
+
+void SoundOutput::noteHanded(int64_t atNs) {
+  if (atNs != kNow) handedUntilNs_ = std::max(handedUntilNs_, atNs);
 }
 
 bool SoundOutput::audible() const {
@@ -166,6 +189,7 @@ bool SoundOutput::audible() const {
 }
 
 void SoundOutput::midiMode() {
+  beginChange();
   // Every WAV branch asks the mode, so no fade would reach a tone sounding now: silence it.
   if (aanipuskuri_) aanipuskuri_->SetVolume(DSBVOLUME_MIN);
   midi_tila_ = true;

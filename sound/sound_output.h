@@ -88,10 +88,16 @@ class SoundOutput {
   void soundTestPress();
   void soundTestRelease();
 
-  // How long after the time a tone is started for it is heard in the current mode, and how late
-  // a call may come against that time and still be heard on time (ns).
+  // How long after the time a tone is started for it is heard in the current mode (ns).
   int64_t heardLatencyNs() const;
-  int64_t scheduleMarginNs() const;
+  // Whether a melody's tones may be handed over whole at its start: the current mode's device
+  // schedules, and plays each at its time. Otherwise each goes at its turn.
+  bool schedulesAhead() const;
+  // Nothing handed over for a time after now plays any more, in either mode.
+  void cancelScheduled();
+  // How many changes of mode, instrument and device were made. One in the middle of a melody
+  // handed over ahead cancels what was handed over; the player hands the rest over again.
+  uint64_t changes() const { return changes_; }
   // Whether a tone started now would be heard in the current mode, as far as the system knows.
   bool audible() const;
 
@@ -130,8 +136,15 @@ class SoundOutput {
   std::string midilaitteen_nimi_;
   MidiOutCaps laitetiedot_{};
   std::array<uint16_t, 128> patchit_{};
+  // A change of mode, instrument or device begins: counted, and what was handed over ahead
+  // cancelled. True when that was in the middle of a melody.
+  bool beginChange();
+  void noteHanded(int64_t atNs);
+
   std::unique_ptr<SoundMixer> Directsound_;
   std::unique_ptr<SoundBuffer> aanipuskuri_;
+  uint64_t changes_ = 0;
+  int64_t handedUntilNs_ = 0;  // the latest time a tone was handed over for
 };
 
 }  // namespace taktovi

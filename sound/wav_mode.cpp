@@ -51,6 +51,8 @@ void SoundOutput::PoistaDirectsound() {
 }
 
 void SoundOutput::LuoDirectsound() {
+  // In the middle of a melody a MIDI tone still sounding ends: WAV mode's tone ends would not.
+  if (beginChange() && midi_tila_) deps_.midi.midiOutShortMsg(midi_kahva_, kAllNotesOff);
   PoistaDirectsound();
   const HRESULT created = deps_.mixers.DirectSoundCreate(Directsound_);
   if (!Directsound_) throw EDirectX(created != DS_OK ? created : DSERR_NODRIVER);
