@@ -144,12 +144,10 @@ int main(int argc, char** argv) {
   const char* driver = SDL_GetCurrentAudioDriver();
   pump.waitUntil(clock.timeGetTime() + 3000);  // the stream starts, the timeline locks, the server tells
   std::printf(
-      "%s mode (%s) on SDL's %s driver: %d Hz, period %d frames; engine latency %.2f ms (margin %.2f ms), "
-      "heard "
-      "latency %.2f ms\n",
+      "%s mode (%s) on SDL's %s driver: %d Hz, period %d frames; engine latency %.2f ms, heard latency %.2f "
+      "ms\n",
       wav ? "WAV" : "MIDI", kInstruments[instrument].caption, driver != nullptr ? driver : "?", engine.rate(),
-      engine.period(), engine.latencyNs() / 1e6, engine.scheduleMarginNs() / 1e6,
-      engine.heardLatencyNs() / 1e6);
+      engine.period(), engine.latencyNs() / 1e6, engine.heardLatencyNs() / 1e6);
   std::fprintf(log, "# mode %s rate %d period %d latency_ns %lld heard_ns %lld\n", wav ? "wav" : "midi",
                engine.rate(), engine.period(), static_cast<long long>(engine.latencyNs()),
                static_cast<long long>(engine.heardLatencyNs()));

@@ -37,7 +37,6 @@ class WatchedMidiOut final : public MidiOutService {
   uint32_t midiOutOpen(HMIDIOUT& h, uint32_t id) override { return rec_.midiOutOpen(h, id); }
   uint32_t midiOutReset(HMIDIOUT h) override { return rec_.midiOutReset(h); }
   int64_t heardLatencyNs(HMIDIOUT h) const override { return rec_.heardLatencyNs(h); }
-  int64_t scheduleMarginNs(HMIDIOUT h) const override { return rec_.scheduleMarginNs(h); }
   uint32_t midiOutSetVolume(uint32_t id, uint32_t v) override { return rec_.midiOutSetVolume(id, v); }
   uint32_t midiOutCachePatches(HMIDIOUT h, uint32_t b, const uint16_t* p, uint32_t f) override {
     return rec_.midiOutCachePatches(h, b, p, f);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -319,6 +320,50 @@ TEST(ChoiceRound, ExitDuringAMelodyEndsItBeforeTheDevicesClose) {
   EXPECT_EQ(rig.tones().size(), 2u);                   // the melody went no further
   EXPECT_EQ(rig.mixer.log.calls.back(), "release mixer");
   EXPECT_FALSE(v.sound().hasMixer());
+}
+
+TEST(ChoiceRound, WhatStopsOrChangesAMelodyLeavesNothingHandedOverSoundingAfterIt) {
+  // The melody is handed over whole at its start. At 3200 ms, in its second tone: EXIT, the
+  // switch and closing the window end it; a change of sound mode, instrument or device goes on
+  // with the rest of it in the new way. Nothing handed over before the moment sounds after it, and
+  // no MIDI tone is left without its end. RESET leaves the melody alone.
+  struct Case {
+    const char* what;
+    std::function<void(ChoiceRig&)> act;
+    bool goesOn;
+  };
+  const Case cases[] = {
+      {"EXIT", [](ChoiceRig& r) { r.action("LOPETA1")->trigger(); }, false},
+      {"switch", [](ChoiceRig& r) { r.action("SIIRRYPELIIN21")->trigger(); }, false},
+      {"close", [](ChoiceRig& r) { r.form->close(); }, false},
+      {"WAV mode", [](ChoiceRig& r) { r.get<QPushButton>("Button8")->click(); }, true},
+      {"instrument", [](ChoiceRig& r) { r.action("MARIMBA1")->trigger(); }, true},
+      {"device", [](ChoiceRig& r) { emit r.get<QComboBox>("ComboBox1")->activated(0); }, true},
+      {"RESET", [](ChoiceRig& r) { r.action("ALOITAALUSTA1")->trigger(); }, true},
+  };
+  constexpr double kAt = 3200;
+  for (const Case& c : cases) {
+    ChoiceRig rig;
+    rig.form->show();
+    rig.dir.write("piano.wav", pcmWave(pcm16(std::vector<int16_t>(100, 9))));
+    rig.action("MIDINI1")->trigger();
+    startAt(rig, 0, 0, 0);  // pair 0: four tones from 2000 ms on
+    rig.pump.input(kAt, [&] { c.act(rig); });
+    rig.pump.runUntil(10000);
+    double lastOn = -1, lastOff = -1;
+    int handedAfter = 0;  // handed over before the moment, for after it
+    for (const MidiCall& m : rig.midi.calls) {
+      if (m.op != "msg") continue;
+      handedAfter += m.atMs > kAt && m.timeMs < kAt;
+      if ((m.b & 0xF0) == 0x90) lastOn = std::max(lastOn, m.atMs);
+      if (m.b == kAllNotesOff) lastOff = std::max(lastOff, m.atMs);
+    }
+    EXPECT_GT(lastOff, lastOn) << c.what << ": a tone left sounding";
+    const bool reset = std::string(c.what) == "RESET";
+    EXPECT_EQ(handedAfter > 0, reset) << c.what;  // RESET: the rest of the melody as handed over
+    const bool wentOn = lastOn > kAt || rig.mixer.log.count("pos 0") > 0;
+    EXPECT_EQ(wentOn, c.goesOn) << c.what;
+  }
 }
 
 TEST(ChoiceRound, ClosingTheWindowDuringAMelodyEndsTheTone) {

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "audio/engine_mixer.h"
+#include "support/offline_run.h"
 #include "support/recording_midi_out.h"
 #include "support/recording_mixer.h"
 #include "support/scripted_pump.h"
+#include "support/wav_builder.h"
 #include "trainer/pattern.h"
 #include "trainer/playback.h"
 
@@ -98,7 +101,10 @@ TEST(Playback, LastSlotHeldAndToneShareReadLive) {
   PlaybackHooks hold;
   hold.holdLastSlotMs = 2000;
   Loop loop("1 1", hold);
-  loop.pump.observe(1100, [&] { loop.settings.share(80); });  // during the second tone
+  loop.pump.observe(1100, [&] {  // during the second tone, as the window's handler does
+    loop.settings.share(80);
+    loop.player->catchUp();
+  });
   loop.play(0);
   const auto t = loop.tones();
   ASSERT_EQ(t.size(), 2u);
@@ -139,6 +145,7 @@ TEST(Playback, AMelodyAcrossTheMillisecondClocksWrap) {
   // The 32-bit millisecond clock wraps 1.5 s into the melody: every message still goes out at
   // its planned time, none early (a port would play it at once), and the slots keep their grid.
   Loop loop("1 1 1 1");
+  loop.midi.schedules = false;  // each message at its turn
   const double startMs = 4294967296.0 - 1500;
   loop.clock.setNs(static_cast<int64_t>(startMs) * 1'000'000);
   loop.player->hold();
@@ -154,29 +161,78 @@ TEST(Playback, AMelodyAcrossTheMillisecondClocksWrap) {
   EXPECT_FALSE(loop.player->soi());
 }
 
-TEST(Playback, ALateTurnKeepsThePlanUnlessLaterThanTheSoundsMargin) {
+TEST(Playback, LateTurnsMoveNoToneOfAMelodyHandedOverAheadButAPortsPlan) {
+  // Handed over whole at its start, a melody keeps every planned time however late its turns
+  // come, a stall of a second included; the window's steps keep the planned times too, and each
+  // tone is drawn when it is heard (its planned time plus the heard latency) or, after a stall,
+  // at once.
   Loop loop("1 1 1 1");
-  loop.midi.marginNs = 50'000'000;
   loop.midi.latencyNs = 40'000'000;
-  loop.pump.observe(2001, [&] { loop.clock.advanceMs(31); });  // the turn that starts slot 3: 30 ms late
-  loop.pump.observe(3002, [&] { loop.clock.advanceMs(81); });  // slot 4's: later than the margin
+  loop.pump.observe(2001, [&] { loop.clock.advanceMs(31); });    // the turn that starts slot 3
+  loop.pump.observe(3002, [&] { loop.clock.advanceMs(1000); });  // slot 4's: a stall
   loop.play(0);
   const auto t = loop.tones();
   ASSERT_EQ(t.size(), 4u);
-  // Slot 3 keeps its planned times, though its call came 30 ms late...
   EXPECT_EQ(t[2], (std::pair<double, double>{2002, 2553}));
-  const auto calls = loop.midi.calls;
-  const auto third =
-      std::find_if(calls.begin(), calls.end(), [](const MidiCall& c) { return c.atMs == 2002; });
-  ASSERT_NE(third, calls.end());
-  EXPECT_EQ(third->timeMs, 2032);
-  // ...slot 4 counts from its actual start: a delay is not made up later by hurrying.
-  EXPECT_EQ(t[3], (std::pair<double, double>{3083, 3634}));
-  EXPECT_EQ(loop.starts[2].second, 2002u);
-  EXPECT_EQ(loop.starts[3].second, 3083u);
-  // Each tone is drawn when it is heard: its planned time plus the heard latency.
+  EXPECT_EQ(t[3], (std::pair<double, double>{3003, 3554}));
+  for (const MidiCall& c : loop.midi.calls) {
+    if (c.op != "msg") continue;
+    EXPECT_EQ(c.timeMs, 0) << "handed over at the melody's start: " << c.atMs;
+  }
+  EXPECT_EQ(loop.starts[3].second, 3003u);
   ASSERT_EQ(loop.heard.size(), 4u);
-  EXPECT_EQ(loop.heard[1], (std::pair<int, uint32_t>{2, 1041}));
   EXPECT_EQ(loop.heard[2], (std::pair<int, uint32_t>{3, 2042}));
-  EXPECT_EQ(loop.heard[3], (std::pair<int, uint32_t>{4, 3123}));
+  EXPECT_EQ(loop.heard[3], (std::pair<int, uint32_t>{4, 4002}));
+
+  // A port plays a message when it is sent: a late turn moves the plan, and a delay is not made
+  // up later by hurrying.
+  Loop port("1 1 1 1");
+  port.midi.schedules = false;
+  port.pump.observe(2001, [&] { port.clock.advanceMs(31); });
+  port.play(0);
+  const auto p = port.tones();
+  ASSERT_EQ(p.size(), 4u);
+  EXPECT_EQ(p[2], (std::pair<double, double>{2032, 2583}));
+  EXPECT_EQ(p[3], (std::pair<double, double>{3033, 3584}));
+}
+
+TEST(Playback, AStalledUiThreadMovesNoToneOnTheEngine) {
+  // WAV mode on the real engine, rendered offline as a device would render it: the UI thread is
+  // held a second in the middle of the melody while the audio thread goes on, and every tone still
+  // starts at its planned frame (its planned time plus the heard latency).
+  TestClock clock;
+  AudioEngine::Options offline;
+  offline.output = AudioEngine::Output::Offline;
+  offline.loadSynth = false;
+  AudioEngine engine(clock, offline);
+  OfflineRun run(engine, clock);
+  EngineMixerFactory mixers(&engine);
+  TempDir dir;
+  std::vector<int16_t> sine(88200);
+  for (size_t i = 0; i < sine.size(); ++i) sine[i] = static_cast<int16_t>(9000 * std::sin(i * 0.0627));
+  dir.write("piano.wav", pcmWave(pcm16(sine)));
+  Loop loop("1 1 1 1 1");
+  SoundOutput sound({{}, loop.midi, mixers, clock, dir.path().string() + "/", nullptr});
+  sound.startUp();
+  sound.finishCreation();
+  sound.LuoDirectsound();
+  ScriptedPump pump(clock);
+  PatternPlayer player(clock, pump, sound, loop.pool, loop.settings, {});
+  for (int ms = 0; ms < 7000; ms += 10) pump.observe(ms, [&run, ms] { run.runMs(ms); });
+  pump.observe(2200, [&] { run.runMs(3200); });  // the UI thread held a second, the audio thread not
+  pump.runUntil(500);
+  player.hold();
+  player.cue(1);
+  player.mskello(clock.timeGetTime());
+  run.runMs(8000);
+  // Each tone rises through its gain's short ramp and the sine's first cycle from its frame on.
+  for (int slot = 0; slot < 5; ++slot) {
+    const int64_t planned = (500 + 1001 * int64_t{slot}) * 1'000'000 + engine.heardLatencyNs();
+    const int64_t frame = std::llround(static_cast<double>(planned) * engine.rate() / 1e9);
+    const int64_t onset = run.firstAbove(frame - 2000, 0.01f);
+    EXPECT_GE(onset, frame) << "slot " << slot + 1;
+    EXPECT_LE(onset, frame + 24) << "slot " << slot + 1;
+  }
+  EXPECT_EQ(engine.stats().lateCommands, 0u);
+  EXPECT_EQ(engine.stats().staleCommands, 0u);
 }

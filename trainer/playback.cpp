@@ -25,6 +25,8 @@ void PatternPlayer::mskello(uint32_t alku) {
   inLoop_ = true;
   alku_ = alku;
   s_.savelen_alku = alku;
+  handed_ = sound_.schedulesAhead();
+  if (handed_) handOver(kNow);
   do {
     s_.kulunut = static_cast<int32_t>(clock_.timeGetTime() - alku);
     soita_tehtava();
@@ -37,6 +39,13 @@ void PatternPlayer::mskello(uint32_t alku) {
 
 void PatternPlayer::soita_tehtava() {
   const uint32_t now = clock_.timeGetTime();
+  if (handed_ && (replanDue_ || sound_.changes() != handedChanges_ || settings_.aanisuhde != handedShare_)) {
+    // The tone share, the sound's mode, instrument or device changed, or a message silenced the
+    // tone: what was handed over for after now goes, and the rest is handed over again.
+    const int64_t cutNs = clock_.nowNs();
+    sound_.cancelScheduled();
+    handOver(cutNs);
+  }
   drawHeard(false);
   if (!s_.savel_alkanut) startTone(now);
   const Tomapaneli& r = *pool_[s_.kohta];
@@ -56,11 +65,12 @@ void PatternPlayer::soita_tehtava() {
 
 void PatternPlayer::startTone(uint32_t now) {
   Tomapaneli& r = *pool_[s_.kohta];
-  // A turn later than the sound can still place on time moves the plan to the tone's actual
-  // start: from here on every slot counts from it.
-  if (clock_.nowNs() - clock_.nsOfMs(s_.savelen_alku) > sound_.scheduleMarginNs()) s_.savelen_alku = now;
+  // A device that plays each message when it is sent: a turn later than planned moves the plan
+  // to the tone's actual start, and from here on every slot counts from it. A melody handed over
+  // ahead keeps its plan whatever the turns do.
+  if (!handed_ && clock_.nowNs() > clock_.nsOfMs(s_.savelen_alku)) s_.savelen_alku = now;
   const int64_t atNs = clock_.nsOfMs(s_.savelen_alku);
-  sound_.aloita_savel(r.savel, atNs);
+  if (!handed_) sound_.aloita_savel(r.savel, atNs);
   s_.savel_alkanut = true;
   s_.savel_soi = true;
   if (hooks_.toneStarted) hooks_.toneStarted(played(), r, s_.savelen_alku);
@@ -68,7 +78,7 @@ void PatternPlayer::startTone(uint32_t now) {
 }
 
 void PatternPlayer::endTone(uint32_t at) {
-  sound_.lopeta_savel(clock_.nsOfMs(at));
+  if (!handed_) sound_.lopeta_savel(clock_.nsOfMs(at));
   s_.savel_soi = false;
   if (hooks_.toneEnded) hooks_.toneEnded(played(), at);
 }
@@ -96,14 +106,60 @@ void PatternPlayer::drawHeard(bool all) {
 }
 
 void PatternPlayer::stop() {
-  if (s_.soi && s_.savel_soi) {
+  if (s_.soi && handed_) {
+    sound_.cancelScheduled();
+    sound_.lopeta_savel();  // whatever sounds of the melody, now
+  } else if (s_.soi && s_.savel_soi) {
     sound_.lopeta_savel();
-    s_.savel_soi = false;
   }
+  s_.savel_soi = false;
   heard_.clear();
   s_.soi = false;
   closing_ = true;
   pump_.wake();
+}
+
+void PatternPlayer::silence() {
+  if (!s_.soi) return;
+  if (handed_) {
+    sound_.cancelScheduled();
+    sound_.lopeta_savel();
+    replanDue_ = true;  // the next turn hands the rest over again
+  } else if (s_.savel_soi) {
+    endTone(clock_.timeGetTime());
+  }
+}
+
+// Hands the sound output every tone of the melody from the current slot on that is planned for
+// after `fromNs` (kNow: all of them), at its planned times: each slot at the previous one's start
+// plus the first whole millisecond past its kesto, its tone ending at the first millisecond past
+// aanisuhde x kesto, as the turns take them; slots starting after the time limit are left out,
+// and a tone sounding at the limit ends there.
+void PatternPlayer::handOver(int64_t fromNs) {
+  replanDue_ = false;
+  handedChanges_ = sound_.changes();
+  handedShare_ = settings_.aanisuhde;
+  const uint32_t limit = alku_ + kMelodyLimitMs + 1;
+  auto plannedAfter = [](uint32_t start, double span) {
+    return start + static_cast<uint32_t>(std::max(0.0, std::floor(span))) + 1;
+  };
+  auto hand = [&](uint32_t at, auto call) {
+    const int64_t atNs = clock_.nsOfMs(at);
+    if (fromNs == kNow || atNs > fromNs) call(atNs);
+  };
+  uint32_t start = s_.savelen_alku;
+  for (int k = s_.kohta;; ++k) {
+    const Tomapaneli& r = *pool_[k];
+    const bool current = k == s_.kohta;
+    if (!current || !s_.savel_alkanut) hand(start, [&](int64_t at) { sound_.aloita_savel(r.savel, at); });
+    if (!current || !s_.savel_alkanut || s_.savel_soi) {
+      const uint32_t own = plannedAfter(start, r.kesto * handedShare_);
+      hand(reached(own, limit) ? limit : own, [&](int64_t at) { sound_.lopeta_savel(at); });
+    }
+    if (pool_.lastOfPattern(k)) break;
+    start = plannedAfter(start, r.kesto);
+    if (!reached(limit, start)) break;
+  }
 }
 
 PlayedSlot PatternPlayer::played() const {

@@ -6,11 +6,14 @@
 //
 // The times are planned, not taken: slot k starts at slot k-1's planned start plus the first
 // whole millisecond past its kesto; its tone ends at its planned start plus the first
-// millisecond past aanisuhde x kesto. The sound output is handed these planned times, so a
-// turn that runs late still sounds its tone on time. Only a turn later than the sound's
-// schedule margin moves the plan: that tone, and every later one, count from the tone's
-// actual start (a delay is never made up by hurrying). With every turn on time this is the
-// loop that takes each slot's start from the clock.
+// millisecond past aanisuhde x kesto. Where the sound's device schedules (the built-in
+// synthesizer, WAV mode), the whole melody is handed over at its start with these times, and
+// the turns only do what the window does in step with it: a stalled UI thread moves no tone.
+// A change of the tone share or of the sound's mode, instrument or device in the middle of it
+// hands the rest over again. A device that plays each message when it is sent (a sequencer
+// port) gets each at its turn; there a late turn moves the plan: that tone, and every later
+// one, count from the tone's actual start (a delay is never made up by hurrying). With every
+// turn on time this is the loop that takes each slot's start from the clock.
 //
 // What each program adds around these steps comes in as hooks. What the window draws in
 // step with a tone (toneHeard) is drawn when the tone is heard: its planned time plus the
@@ -74,16 +77,16 @@ class PatternPlayer {
   // the time limit; the time limit ends the playback as the end of the pattern would.
   void mskello(uint32_t alku);
   // Takes the playback's decisions due by now, as the loop's next turn would; for a handler
-  // that runs between two turns and must see the melody as it stands.
+  // that runs between two turns and must see the melody as it stands, or has changed what it
+  // plays (the tone share, the sound): what was handed over is handed over again at once.
   void catchUp() {
     if (inLoop_ && s_.soi) soita_tehtava();
   }
   // Ends the sounding tone now (a message is about to hold the window); the melody goes on.
-  void silence() {
-    if (s_.soi && s_.savel_soi) endTone(clock_.timeGetTime());
-  }
-  // The program is closing (EXIT, the switch, the window's frame): the tone ended, the loop and
-  // every wait left at once, and no round starts any more. No end hook runs.
+  void silence();
+  // The program is closing (EXIT, the switch, the window's frame): nothing handed over sounds
+  // any more, the tone ended, the loop and every wait left at once, and no round starts any
+  // more. No end hook runs.
   void stop();
 
   const PlaybackState& state() const { return s_; }
@@ -99,6 +102,7 @@ class PatternPlayer {
   void startTone(uint32_t now);
   void endTone(uint32_t at);
   void end(uint32_t toneEndAt);
+  void handOver(int64_t fromNs);
   void drawHeard(bool all);
   bool isLast() const { return pool_.lastOfPattern(s_.kohta); }
   PlayedSlot played() const;
@@ -117,6 +121,12 @@ class PatternPlayer {
   std::vector<Heard> heard_;  // tones started and not yet heard, in order
   bool closing_ = false;
   bool inLoop_ = false;  // mskello is running
+  // The melody was handed over to the sound ahead (its device schedules), with the sound's
+  // changes and the tone share of then; or it is to be handed over again.
+  bool handed_ = false;
+  uint64_t handedChanges_ = 0;
+  double handedShare_ = 0;
+  bool replanDue_ = false;
 };
 
 }  // namespace taktovi

@@ -124,6 +124,7 @@ void TrainerWindow::connectShared() {
   connect(form_.get<QScrollBar>(plan_.shareBar), &QScrollBar::valueChanged, this,
           guarded<int>(e, [this](int v) {
             asetukset_.share(v);
+            player_.catchUp();  // a melody playing ends its tones with the new share
             preview();
           }));
   for (size_t i = 0; i < memos_.size(); ++i) onAction(plan_.helpItems[i], [this, i] { showHelp(memos_[i]); });
@@ -138,7 +139,10 @@ void TrainerWindow::connectShared() {
   for (const Instrument& in : kInstruments) {
     QAction* a = instruments->addAction(QString::fromUtf8(in.caption));
     a->setObjectName(in.item);
-    connect(a, &QAction::triggered, this, guarded(e, [this, &in] { sound_.selectInstrument(in); }));
+    connect(a, &QAction::triggered, this, guarded(e, [this, &in] {
+              sound_.selectInstrument(in);
+              player_.catchUp();  // a melody playing goes on with the new instrument
+            }));
   }
 }
 

@@ -71,9 +71,16 @@ class RecordingMidiOut final : public MidiOutService {
   }
   uint32_t midiOutClose(HMIDIOUT h) override { return logHandle("close", h); }
   int64_t heardLatencyNs(HMIDIOUT) const override { return latencyNs; }
-  int64_t scheduleMarginNs(HMIDIOUT) const override { return marginNs; }
+  bool schedulesAhead(HMIDIOUT h) const override { return schedules && h != 0; }
+  // Messages handed over for after now are taken back: they leave the record, and the cancel
+  // stays in it.
+  void cancelScheduled(HMIDIOUT h) override {
+    const double now = clock_ != nullptr ? static_cast<double>(clock_->nowNs()) / 1e6 : 0;
+    std::erase_if(calls, [&](const MidiCall& c) { return c.op == "msg" && c.atMs > now; });
+    log("cancel", h);
+  }
   int64_t latencyNs = 0;  // how late the fake's tones are heard
-  int64_t marginNs = 0;   // how late a message may come for its time (0: played when sent)
+  bool schedules = true;  // takes a melody ahead, as the built-in synthesizer does (false: a port)
 
   // The packed words sent, in order.
   std::vector<uint32_t> messages() const {

@@ -53,6 +53,8 @@ class RecordingBuffer final : public SoundBuffer {
     *v = log_.volume;
     return DS_OK;
   }
+  bool schedulesAhead() const override { return true; }
+  void CancelScheduled() override { log_.add("cancel"); }
 
  protected:
   HRESULT setCurrentPosition(uint32_t p, int64_t) override {
