@@ -4,8 +4,8 @@
 #
 # Starts a private sound server paced in real time (the shared pulse.sh or pipewire.sh: a null
 # sink "cap" whose monitor is recorded), keeps every core busy with a process of busy loops, and
-# plays melodies in MIDI mode (built-in synthesizer) and in WAV mode (the engine's sample buffer)
-# through SDL's pulseaudio driver (PipeWire: its PulseAudio service) while the sink's monitor is
+# plays melodies in MIDI mode (built-in synthesizer) and in WAV mode (the engine's sample buffer),
+# the UI thread held a second once per melody, through SDL's pulseaudio driver (PipeWire: its PulseAudio service) while the sink's monitor is
 # recorded with a short capture latency. Then reports per mode: dropouts, inter-onset error
 # (against the slot grid and against the planned times), tone-length error, and the heard
 # latency measured (monitor arrival plus what the sink plays out after it: PulseAudio's
@@ -24,6 +24,7 @@
 #                          stream gets alone: a capture larger than a quantum arrives in pieces
 #                          too coarse to time, and a smaller one makes the quantum smaller)
 #   SDL_DRIVER=pulseaudio  SDL's driver (pipewire: PipeWire's own)
+#   STALL_MS=1000          once per melody the UI thread is held this long at a random moment (0: never)
 #   SHARED_TOOLS=../shared/tools   where pulse.sh and pipewire.sh live
 #   OUT=<temp dir>         where recordings, logs and reports stay
 set -euo pipefail
@@ -36,6 +37,7 @@ period=${PERIOD:-}
 load=${LOAD:-$(nproc)}
 server=${SOUND_SERVER:-pulse}
 driver=${SDL_DRIVER:-pulseaudio}
+stall=${STALL_MS:-1000}
 case $server in
   pulse) capture=${CAPTURE:---latency-msec=5} ;;
   pipewire) capture=${CAPTURE:---latency=512} ;;
@@ -109,7 +111,7 @@ for mode in $modes; do
       cut -f4 "$base.profile" | sort -n | awk '{v[NR]=$1} END {if (NR) print v[int((NR+1)/2)]}' >"$base.sink"
     fi
   ) &
-  SDL_AUDIODRIVER=$driver "$bin/audio_path_play" "$mode" "$seconds" "$base.log" ${period:+period=$period} \
+  SDL_AUDIODRIVER=$driver "$bin/audio_path_play" "$mode" "$seconds" "$base.log" ${period:+period=$period} stall="$stall" \
     >"$base.player" 2>&1 &
   player=$!
   # The player's threads and their scheduling, once it runs.
