@@ -37,7 +37,7 @@ class EventClock {
 
   // Envelopes within these bounds are our own clock.
   static constexpr int64_t kAheadNs = 2'000'000;
-  static constexpr int64_t kSameClockNs = 1'000'000'000;
+  static constexpr int64_t kSameClockNs = 2'500'000'000;
   // How far back the envelope looks: a busy stretch this long moves it.
   static constexpr int64_t kWindowNs = 30'000'000'000;
 
