@@ -23,7 +23,8 @@
 #              xdpyinfo until it answers, with no client staying connected. An X server resets
 #              whenever its last client disconnects and ends every connection it holds then, so
 #              a program that connects just as a probe (or a visibility check) disconnects is
-#              cut off: Qt says "could not connect to display"
+#              cut off: Qt says "could not connect to display". A window manager started
+#              then can be cut off the same way (openbox ends silently; the window shows, unfocused)
 #   LIMIT=15         seconds a window has to become visible
 #   OUT=<temp dir>   each start's standard error, kept
 # Sound: SDL's dummy driver, so no sound server is needed.
