@@ -37,10 +37,19 @@ void StartMessages::handle(QtMsgType type, const QMessageLogContext& context, co
         {type, copy(context.file), copy(context.function), copy(context.category), context.line, text});
     return;
   }
-  // Qt cannot go on (no platform plugin could be loaded): the held lines say so in English
-  // only, and Qt would abort after this handler.
-  const std::string line = active->program_ + ": " + kNoDesktopText + "\n";
-  [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
+  // Qt cannot go on (no platform plugin could be loaded), and would abort after this handler.
+  // The German line first; then Qt's own reason, the held lines and this one, as Qt words them.
+  std::string out = active->program_ + ": " + kNoDesktopText + "\n";
+  for (const Held& m : active->held_) {
+    const QMessageLogContext held(orNull(m.file), m.line, orNull(m.function), orNull(m.category));
+    out += qFormatLogMessage(m.type, held, m.text).toStdString() + "\n";
+  }
+  out += qFormatLogMessage(type, context, text).toStdString() + "\n";
+  for (size_t done = 0; done < out.size();) {
+    const ssize_t n = ::write(STDERR_FILENO, out.data() + done, out.size() - done);
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
   std::_Exit(1);
 }
 

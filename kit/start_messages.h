@@ -1,7 +1,8 @@
 #pragma once
 // Qt's messages, held back while the application object is built. Without a usable display
 // Qt would end the program there with English lines and an abort; instead the program says
-// in German on standard error that no graphical desktop was found, and exits with status 1.
+// in German on standard error that no graphical desktop was found, follows that line with
+// Qt's own reason (the held messages and Qt's last one), and exits with status 1.
 // Once the application stands, release() passes the held messages on as Qt would have.
 //
 // One instance at a time, from the start of main: Qt's message handler is a plain function
