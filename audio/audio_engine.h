@@ -162,8 +162,9 @@ class AudioEngine {
   int rate() const { return rate_; }
   int period() const { return period_; }
   // From a call to the output frame it acts on: the engine's own scheduling latency, one period
-  // (a callback wakes no earlier than the time of the first frame it renders). What a melody
-  // needs beyond it to survive the UI thread's stalls it gets by being handed over ahead.
+  // (a callback wakes no earlier than the time of the first frame it renders) and a safety of
+  // 2 ms. What a melody needs beyond it to survive the UI thread's stalls it gets by being
+  // handed over ahead.
   int64_t latencyNs() const { return latencyNs_; }
   // From a call (a note-on, a sample command) to the moment it is heard: the scheduling
   // latency plus what the sound server holds ahead of the listener, as the server tells while
