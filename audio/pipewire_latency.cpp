@@ -71,6 +71,9 @@ struct PipewireLatency::Graph {
   void removed(uint32_t id);
   void nodeInfo(Bound& node, const spa_dict* props);
   void portParam(Bound& port, const spa_pod* param);
+  // Binds the object `id` of `type` into `into`, listening with `events`; null if it cannot.
+  Bound* bind(std::map<uint32_t, Bound>& into, uint32_t id, const char* type, uint32_t version,
+              const void* events);
   void bindPort(uint32_t id, uint32_t node);
   void publish();
   static void unbind(Bound& b);
@@ -192,14 +195,7 @@ void PipewireLatency::Graph::added(uint32_t id, const char* type, const spa_dict
   if (props == nullptr) return;
   if (same(type, PW_TYPE_INTERFACE_Node) &&
       same(spa_dict_lookup(props, PW_KEY_MEDIA_CLASS), "Stream/Output/Audio")) {
-    auto* proxy =
-        static_cast<pw_proxy*>(pw_registry_bind(registry, id, PW_TYPE_INTERFACE_Node, PW_VERSION_NODE, 0));
-    if (proxy == nullptr) return;
-    Bound& b = nodes[id];
-    b.graph = this;
-    b.id = id;
-    b.proxy = proxy;
-    listen(proxy, b.listener, &kNodeEvents, &b);
+    bind(nodes, id, PW_TYPE_INTERFACE_Node, PW_VERSION_NODE, &kNodeEvents);
   } else if (same(type, PW_TYPE_INTERFACE_Port) &&
              same(spa_dict_lookup(props, PW_KEY_PORT_DIRECTION), "out")) {
     const char* node = spa_dict_lookup(props, PW_KEY_NODE_ID);
@@ -233,17 +229,24 @@ void PipewireLatency::Graph::nodeInfo(Bound& node, const spa_dict* props) {
     if (of == node.id && ports.find(port) == ports.end()) bindPort(port, of);
 }
 
-void PipewireLatency::Graph::bindPort(uint32_t id, uint32_t node) {
-  auto* proxy =
-      static_cast<pw_proxy*>(pw_registry_bind(registry, id, PW_TYPE_INTERFACE_Port, PW_VERSION_PORT, 0));
-  if (proxy == nullptr) return;
-  Bound& b = ports[id];
+PipewireLatency::Graph::Bound* PipewireLatency::Graph::bind(std::map<uint32_t, Bound>& into, uint32_t id,
+                                                            const char* type, uint32_t version,
+                                                            const void* events) {
+  auto* proxy = static_cast<pw_proxy*>(pw_registry_bind(registry, id, type, version, 0));
+  if (proxy == nullptr) return nullptr;
+  Bound& b = into[id];
   b.graph = this;
   b.id = id;
   b.proxy = proxy;
-  b.node = node;
-  listen(proxy, b.listener, &kPortEvents, &b);
-  subscribeToLatency(reinterpret_cast<pw_port*>(proxy));
+  listen(proxy, b.listener, events, &b);
+  return &b;
+}
+
+void PipewireLatency::Graph::bindPort(uint32_t id, uint32_t node) {
+  Bound* b = bind(ports, id, PW_TYPE_INTERFACE_Port, PW_VERSION_PORT, &kPortEvents);
+  if (b == nullptr) return;
+  b->node = node;
+  subscribeToLatency(reinterpret_cast<pw_port*>(b->proxy));
 }
 
 void PipewireLatency::Graph::portParam(Bound& port, const spa_pod* param) {

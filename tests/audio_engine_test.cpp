@@ -7,9 +7,6 @@
 #include <cstring>
 
 #include "audio/audio_engine.h"
-#include "audio/halfband.h"
-#include "audio/pipewire_latency.h"
-#include "audio/server_latency.h"
 #include "audio/system_midi_out.h"
 #include "support/offline_run.h"
 
@@ -17,14 +14,6 @@ using namespace taktovi;
 using namespace taktovi::test;
 
 namespace {
-
-AudioEngine::Options offline(std::vector<std::string> soundfonts = defaultSoundfonts(), SynthPlan plan = {}) {
-  AudioEngine::Options o;
-  o.output = AudioEngine::Output::Offline;
-  o.soundfonts = std::move(soundfonts);
-  o.synthPlan = std::move(plan);
-  return o;
-}
 
 // Piano and marimba, calibrated over a tone the programs never play.
 const SynthPlan kPlan = {{0, 12}, {0, 12}, {{67, 90}}};
@@ -84,37 +73,6 @@ TEST_F(SynthEngine, NoteOnsAppearAtTheirFramesAndAllNotesOffEndsThem) {
   const int64_t end = run.out.size() / 2;
   EXPECT_LT(run.rms(end - 4800, end), sounding * 0.01);
   EXPECT_EQ(engine_->stats().lateCommands, 0u);
-}
-
-// The synthesizer's output brought down to the output rate: the audible band passes whole, what
-// would fold back into it is gone, and everything is late by exactly kDelay frames.
-TEST(HalfbandDecimator, PassesTheBandRejectsWhatFoldsBackAndDelaysByItsFigure) {
-  constexpr int kIn = 96000;
-  auto peakOut = [](double hz, int64_t impulseAt = -1) {
-    HalfbandDecimator d;
-    std::vector<float> out;
-    float inL[64], inR[64], outL[32], outR[32];
-    for (int64_t at = 0; at < kIn / 4; at += 64) {
-      for (int i = 0; i < 64; ++i) {
-        inL[i] = impulseAt < 0
-                     ? static_cast<float>(std::sin(2 * M_PI * hz * static_cast<double>(at + i) / kIn))
-                     : static_cast<float>(at + i == impulseAt);
-        inR[i] = -inL[i];
-      }
-      d.process(inL, inR, 64, outL, outR);
-      for (int j = 0; j < 32; ++j) {
-        EXPECT_EQ(outR[j], -outL[j]);
-        out.push_back(outL[j]);
-      }
-    }
-    if (impulseAt >= 0) return static_cast<double>(std::max_element(out.begin(), out.end()) - out.begin());
-    return static_cast<double>(*std::max_element(out.begin() + 1000, out.end()));
-  };
-  EXPECT_NEAR(peakOut(1000), 1.0, 0.01);
-  EXPECT_NEAR(peakOut(15000), 1.0, 0.01);
-  EXPECT_LT(peakOut(30000), 0.001);  // would sound at 18 kHz
-  EXPECT_LT(peakOut(40000), 0.001);
-  EXPECT_EQ(peakOut(0, 2000), 1000 + HalfbandDecimator::kDelay);
 }
 
 TEST_F(SynthEngine, LoudestPlanToneAtFullVolumePeaksNearMinus3dB) {
@@ -423,31 +381,6 @@ TEST(AudioEngine, OnADeviceTheHeardLatencyAddsWhatTheDeviceHolds) {
   EXPECT_EQ(engine.heardLatencyNs(), engine.latencyNs() + periodNs);
 }
 
-TEST(ServerLatency, TheTopOfTheStreamBufferPlusTheSinkAndItsDevice) {
-  // PulseAudio: the buffer falls by a request (a quarter period) between two writes; one
-  // reading caught in a stall does not count.
-  std::vector<int64_t> buffer;
-  for (int i = 0; i < 30; ++i) buffer.push_back(32'000 - (i % 4) * 2'667);
-  buffer[17] = 120'000;
-  EXPECT_EQ(pulseServerLatencyUs(buffer, 10'667), 32'000 + 10'667);
-  EXPECT_EQ(pulseServerLatencyUs({}, 10'667), 0);
-  // The sink: its configured latency and its port's offset (a headset's 150 ms); an offset set
-  // below 0 takes the sink no lower than 0, as the server's own figure; with nothing configured,
-  // the server's current figure, which holds the offset already.
-  EXPECT_EQ(pulseSinkLatencyUs(10'667, 4'000, 150'000), 160'667);
-  EXPECT_EQ(pulseSinkLatencyUs(10'667, 4'000, -50'000), 0);
-  EXPECT_EQ(pulseSinkLatencyUs(0, 154'000, 150'000), 154'000);
-  // PipeWire: target length, the quantum being filled, and what the sink declares, its device
-  // included (one quantum of an ALSA device's buffer, 256 frames of headroom, a 150 ms delay);
-  // a sink that declares nothing plays out one quantum. A native stream has no target length.
-  const int64_t declared = declaredLatencyUs({1.0, 256, 150'000'000}, 10'667, 48000);
-  EXPECT_EQ(declared, 10'667 + 5'333 + 150'000);
-  EXPECT_EQ(pipewireServerLatencyUs(32'000, 10'667, declared), 32'000 + 10'667 + declared);
-  EXPECT_EQ(pipewireServerLatencyUs(32'000, 10'667, 0), 32'000 + 2 * 10'667);
-  EXPECT_EQ(pipewireServerLatencyUs(0, 10'667, 0), 2 * 10'667);
-  EXPECT_EQ(pipewireServerLatencyUs(32'000, -1, declared), 0);
-}
-
 TEST(AudioEngine, CommandStormDropsTheNewestAndCountsThem) {
   TestClock clock;
   AudioEngine engine(clock, offline({}));
@@ -459,77 +392,4 @@ TEST(AudioEngine, CommandStormDropsTheNewestAndCountsThem) {
   run.runMs(50);
   engine.midi(0x00007BB0);
   EXPECT_EQ(engine.stats().droppedCommands, storm - AudioEngine::kQueueCapacity);
-}
-
-TEST(SystemMidiOut, BuiltinSynthAndMapper) {
-  TestClock clock;
-  AudioEngine engine(clock, offline());
-  class TwoPorts final : public MidiPorts {
-   public:
-    std::vector<MidiPort> list() override {
-      return {{14, 0, "Midi Through Port-0", MOD_MIDIPORT},
-              {128, 0, "A very long synthesizer port name that goes on", MOD_SWSYNTH}};
-    }
-    bool send(const MidiPort& p, uint32_t w) override {
-      sent.push_back(w);
-      return p.client != 128;  // the second port has gone away
-    }
-    std::vector<uint32_t> sent;
-  };
-  auto ports = std::make_unique<TwoPorts>();
-  TwoPorts* raw = ports.get();
-  SystemMidiOut midi(engine, std::move(ports));
-  ASSERT_EQ(midi.midiOutGetNumDevs(), 3u);
-  MidiOutCaps caps;
-  ASSERT_EQ(midi.midiOutGetDevCaps(0, caps), 0u);  // while the soundfont still loads
-  EXPECT_EQ(caps.wTechnology, MOD_SWSYNTH);
-  EXPECT_STREQ(caps.szPname, kBuiltinSynthName);
-  ASSERT_EQ(midi.midiOutGetDevCaps(MIDI_MAPPER, caps), 0u);
-  EXPECT_EQ(caps.wTechnology, MOD_MAPPER);
-  ASSERT_EQ(midi.midiOutGetDevCaps(1, caps), 0u);
-  EXPECT_EQ(caps.wTechnology, MOD_MIDIPORT);
-  ASSERT_EQ(midi.midiOutGetDevCaps(2, caps), 0u);
-  EXPECT_EQ(std::strlen(caps.szPname), 31u);
-  EXPECT_NE(midi.midiOutGetDevCaps(3, caps), 0u);
-
-  HMIDIOUT h = 0;
-  ASSERT_EQ(midi.midiOutOpen(h, 1), 0u);
-  EXPECT_EQ(midi.midiOutShortMsg(h, 0x00733C90), 0u);
-  EXPECT_EQ(raw->sent.back(), 0x00733C90u);
-  HMIDIOUT gone = 0;
-  ASSERT_EQ(midi.midiOutOpen(gone, 2), 0u);
-  EXPECT_NE(midi.midiOutShortMsg(gone, 0x00733C90), 0u);  // fails, silently
-  EXPECT_EQ(midi.midiOutClose(h), 0u);
-  EXPECT_NE(midi.midiOutShortMsg(h, 0x00733C90), 0u);  // closed
-  HMIDIOUT bad = 7;
-  EXPECT_NE(midi.midiOutOpen(bad, 9), 0u);
-  EXPECT_EQ(bad, 0u);
-  EXPECT_NE(midi.midiOutShortMsg(bad, 0x00733C90), 0u);
-  HMIDIOUT synth = 0;
-  EXPECT_EQ(midi.midiOutOpen(synth, 0), 0u);
-  EXPECT_EQ(midi.midiOutReset(synth), 0u);
-  EXPECT_EQ(midi.midiOutSetVolume(0, 0xFFFFFFFF), 0u);
-  EXPECT_EQ(midi.midiOutSetVolume(1, 0xFFFFFFFF), MMSYSERR_NOTSUPPORTED);
-  engine.waitForSynth();
-}
-
-TEST(SystemMidiOut, NoSoundfontMeansNoUsableDevice) {
-  TestClock clock;
-  AudioEngine engine(clock, offline({}));
-  SystemMidiOut midi(engine, openAlsaPorts());  // no /dev/snd/seq here: no ports
-  EXPECT_GE(midi.midiOutGetNumDevs(), 1u);
-  MidiOutCaps caps;
-  EXPECT_NE(midi.midiOutGetDevCaps(0, caps), 0u);
-  EXPECT_NE(midi.midiOutGetDevCaps(MIDI_MAPPER, caps), 0u);
-  HMIDIOUT h = 5;
-  EXPECT_NE(midi.midiOutOpen(h, 0), 0u);
-  EXPECT_EQ(h, 0u);
-}
-
-TEST(MidiPorts, TechnologyFromThePortType) {
-  EXPECT_EQ(technologyForPortType(0x2 | 0x100000), MOD_MIDIPORT);             // MIDI generic, hardware
-  EXPECT_EQ(technologyForPortType(0x2 | 0x100000 | 0x400000), MOD_MIDIPORT);  // application port
-  EXPECT_EQ(technologyForPortType(0x400 | 0x10000 | 0x20000), MOD_SWSYNTH);   // software synthesizer
-  EXPECT_EQ(technologyForPortType(0x400 | 0x40000), MOD_SYNTH);               // hardware synthesizer
-  EXPECT_EQ(technologyForPortType(0x1000 | 0x80000), MOD_SYNTH);              // sampler
 }

@@ -17,16 +17,10 @@ namespace {
 
 const SynthPlan kPianoAndMarimba = {{0, 12}, {0}, {{60, 127}}};
 
-AudioEngine::Options offline(SynthPlan plan) {
-  AudioEngine::Options o;
-  o.output = AudioEngine::Output::Offline;
-  o.synthPlan = std::move(plan);
-  return o;
-}
-
 // An engine started offline with the test clock at 0, and the tones played through it.
 struct SynthRig {
-  explicit SynthRig(SynthPlan plan) : engine(clock, offline(std::move(plan))), run(engine, clock) {
+  explicit SynthRig(SynthPlan plan)
+      : engine(clock, offline(defaultSoundfonts(), std::move(plan))), run(engine, clock) {
     engine.waitForSynth();
   }
   // Chooses the program on `channel`, plays note 60 for 300 ms and returns the loudness of

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 
 #include "support/choice_view.h"
+#include "support/form_rules.h"
 #include "support/texts.h"
 #include "trainer/smiley.h"
 
@@ -24,34 +25,14 @@ QRect design(int x, int y, int w, int h, double s) {
 
 }  // namespace
 
-TEST(ChoiceWindow, ControlsByNameWithTheirDesignBounds) {
+TEST(ChoiceWindow, ControlsFromItsFormAndTheirStartState) {
   ChoiceRig rig;
   ChoiceWindow& f = *rig.form;
   EXPECT_EQ(f.windowTitle(), "TAKTOVI 1, DEMO");
   EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_TRUE(f.windowState() & Qt::WindowMaximized);
-  const struct {
-    const char* name;
-    QRect bounds;
-  } controls[] = {
-      {"GroupBox4", {21, 17, 761, 131}},  {"ypi1", {20, 42, 51, 21}},
-      {"GroupBox5", {20, 160, 761, 131}}, {"Panel1", {20, 313, 761, 231}},
-      {"GroupBox1", {20, 10, 281, 81}},   {"Panel2", {10, 20, 51, 51}},
-      {"Panel3", {80, 20, 51, 51}},       {"Panel4", {150, 20, 51, 51}},
-      {"Panel5", {220, 20, 51, 51}},      {"GroupBox2", {20, 96, 281, 115}},
-      {"Image1", {25, 26, 61, 36}},       {"Image2", {185, 17, 75, 46}},
-      {"ScrollBar1", {21, 70, 241, 31}},  {"GroupBox3", {540, 96, 201, 115}},
-      {"Image3", {25, 21, 156, 36}},      {"ScrollBar2", {20, 70, 161, 31}},
-      {"PaintBox1", {320, 18, 201, 193}}, {"Edit1", {540, 20, 101, 31}},
-      {"Edit2", {540, 60, 101, 31}},      {"BitBtn1", {652, 19, 87, 73}},
-      {"Panel6", {211, 19, 571, 276}},    {"Memo1", {12, 15, 411, 241}},
-      {"Memo3", {11, 14, 414, 243}},      {"Memo4", {13, 13, 415, 245}},
-      {"Button3", {460, 185, 89, 66}},    {"Panel7", {20, 20, 762, 276}},
-      {"Image4", {518, 65, 19, 21}},      {"Panel8", {289, 109, 201, 286}},
-      {"label1", {34, 31, 130, 29}},      {"Label10", {36, 66, 127, 16}},
-      {"Button6", {99, 225, 89, 51}},
-  };
-  for (const auto& c : controls) EXPECT_EQ(rig.get(c.name)->geometry(), c.bounds) << c.name;
+  expectFormRules(f, ":/choice/form1.txt");
+  EXPECT_EQ(rig.get("BitBtn1")->geometry(), QRect(652, 19, 87, 73));  // design units at 800 pixels
   // Colours, captions, scroll bars, start state of the overlays and fields.
   EXPECT_EQ(f.background(), colours::navy);
   EXPECT_EQ(backgroundOf(rig.get("Panel8")), colours::lime);

@@ -201,10 +201,7 @@ TEST(Playback, AStalledUiThreadMovesNoToneOnTheEngine) {
   // held a second in the middle of the melody while the audio thread goes on, and every tone still
   // starts at its planned frame (its planned time plus the heard latency).
   TestClock clock;
-  AudioEngine::Options offline;
-  offline.output = AudioEngine::Output::Offline;
-  offline.loadSynth = false;
-  AudioEngine engine(clock, offline);
+  AudioEngine engine(clock, offline({}));
   OfflineRun run(engine, clock);
   EngineMixerFactory mixers(&engine);
   TempDir dir;

@@ -8,42 +8,21 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "support/form_rules.h"
 #include "support/texts.h"
 #include "support/timing_view.h"
 
 using namespace taktovi;
 using namespace taktovi::test;
 
-TEST(TimingWindow, ControlsByNameWithTheirDesignBounds) {
+TEST(TimingWindow, ControlsFromItsFormAndTheirStartState) {
   TimingRig rig;
   TimingWindow& f = *rig.form;
   EXPECT_EQ(f.windowTitle(), "TAKTOVI 2 DEMO");
   EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_TRUE(f.windowState() & Qt::WindowMaximized);
-  const struct {
-    const char* name;
-    const char* parent;
-    QRect bounds;
-  } controls[] = {
-      {"pi1", "design", {32, 232, 65, 25}},           {"Panel13", "design", {16, 311, 766, 231}},
-      {"GroupBox1", "Panel13", {20, 10, 281, 81}},    {"Panel1", "GroupBox1", {10, 20, 51, 51}},
-      {"Panel2", "GroupBox1", {80, 20, 51, 51}},      {"Panel3", "GroupBox1", {150, 20, 51, 51}},
-      {"Panel4", "GroupBox1", {220, 20, 51, 51}},     {"GroupBox2", "Panel13", {20, 96, 281, 115}},
-      {"Image1", "GroupBox2", {23, 20, 62, 39}},      {"Image2", "GroupBox2", {183, 16, 75, 46}},
-      {"ScrollBar1", "GroupBox2", {20, 70, 241, 31}}, {"GroupBox3", "Panel13", {312, 10, 209, 201}},
-      {"PaintBox1", "GroupBox3", {16, 19, 180, 168}}, {"GroupBox4", "Panel13", {534, 115, 206, 96}},
-      {"Image3", "GroupBox4", {30, 14, 153, 36}},     {"ScrollBar2", "GroupBox4", {20, 55, 167, 28}},
-      {"GroupBox5", "Panel13", {534, 10, 206, 99}},   {"Edit2", "GroupBox5", {13, 17, 89, 34}},
-      {"Edit1", "GroupBox5", {12, 59, 90, 32}},       {"BitBtn2", "GroupBox5", {113, 14, 85, 78}},
-      {"BitBtn1", "GroupBox5", {119, 43, 10, 32}},    {"Button3", "GroupBox5", {174, 25, 18, 33}},
-      {"Panel8", "GroupBox5", {116, 16, 19, 22}},     {"Panel5", "design", {236, 12, 545, 283}},
-      {"Button6", "Panel5", {447, 213, 89, 57}},      {"Panel6", "design", {280, 78, 201, 286}},
-      {"Button7", "Panel6", {101, 215, 89, 57}},      {"Panel7", "design", {16, 12, 765, 284}},
-  };
-  for (const auto& c : controls) {
-    EXPECT_EQ(rig.get(c.name)->geometry(), c.bounds) << c.name;
-    EXPECT_EQ(rig.get(c.name)->parentWidget(), rig.get(c.parent)) << c.name;
-  }
+  expectFormRules(f, ":/timing/form2.txt");
+  EXPECT_EQ(rig.get("BitBtn2")->geometry(), QRect(113, 14, 85, 78));  // design units at 800 pixels
   // The green arrow lies over the start button, the key receiver and the lamp.
   QWidget* strip = rig.get("GroupBox5");
   EXPECT_EQ(strip->childAt(rig.get("Button3")->geometry().center()), rig.get("BitBtn2"));

@@ -6,11 +6,22 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "audio/audio_engine.h"
 
 namespace taktovi::test {
+
+// An engine that renders offline, with these soundfonts and this plan.
+inline AudioEngine::Options offline(std::vector<std::string> soundfonts = defaultSoundfonts(),
+                                    SynthPlan plan = {}) {
+  AudioEngine::Options o;
+  o.output = AudioEngine::Output::Offline;
+  o.soundfonts = std::move(soundfonts);
+  o.synthPlan = std::move(plan);
+  return o;
+}
 
 class OfflineRun {
  public:
