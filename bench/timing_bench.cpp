@@ -1,14 +1,16 @@
 // Figures of the timing trainer on the offscreen platform, with the real clock:
 //  - judging error: from the moment a key went down (posted by another thread, stamped with the
-//    moment it is aimed at, as the windowing system's input arrives) to the moment the window judges it
-//    at, for presses aimed a few milliseconds around the answer window's edges, while the UI
-//    thread is held busy for a second at random moments
-//  - decision lateness of the playback loop and CPU during rounds
+//    moment it is aimed at, as the windowing system stamps a key) to the moment the window judges
+//    it at, for presses aimed a few milliseconds around the answer window's edges, while the UI
+//    thread is held busy for a second just before half of them
+//  - how far the tones' planned times, handed over at each melody's start, lie from the slot grid
+//    through those stalls; CPU during rounds
 //  - start (before QApplication) to the first painted window, with the whole program stack
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -27,7 +29,8 @@ using namespace taktovi;
 
 namespace {
 
-// The recording MIDI service, telling another thread when each tone started.
+// The recording MIDI service, which schedules as the built-in synthesizer does (a melody is
+// handed over at its start), telling another thread when each tone is planned to start.
 class WatchedMidiOut final : public MidiOutService {
  public:
   WatchedMidiOut(std::vector<test::FakeDevice> devices, const Clock* clock)
@@ -37,6 +40,8 @@ class WatchedMidiOut final : public MidiOutService {
   uint32_t midiOutOpen(HMIDIOUT& h, uint32_t id) override { return rec_.midiOutOpen(h, id); }
   uint32_t midiOutReset(HMIDIOUT h) override { return rec_.midiOutReset(h); }
   int64_t heardLatencyNs(HMIDIOUT h) const override { return rec_.heardLatencyNs(h); }
+  bool schedulesAhead(HMIDIOUT h) const override { return rec_.schedulesAhead(h); }
+  void cancelScheduled(HMIDIOUT h) override { rec_.cancelScheduled(h); }
   uint32_t midiOutSetVolume(uint32_t id, uint32_t v) override { return rec_.midiOutSetVolume(id, v); }
   uint32_t midiOutCachePatches(HMIDIOUT h, uint32_t b, const uint16_t* p, uint32_t f) override {
     return rec_.midiOutCachePatches(h, b, p, f);
@@ -45,13 +50,14 @@ class WatchedMidiOut final : public MidiOutService {
   const std::vector<test::MidiCall>& calls() const { return rec_.calls; }
 
   std::atomic<int> tones{0};
-  std::atomic<int64_t> lastOnNs{0};
+  std::array<std::atomic<int64_t>, 4096> onNs{};  // each tone's planned start, in the order sent
 
  protected:
   uint32_t shortMsg(HMIDIOUT h, uint32_t w, int64_t atNs) override {
     const uint32_t r = rec_.midiOutShortMsg(h, w, atNs);
     if ((w & 0xF0) == 0x90 || (w & 0xF0) == 0x80) {
-      lastOnNs.store(atNs != kNow ? atNs : clock_.nowNs(), std::memory_order_relaxed);
+      const auto n = static_cast<size_t>(tones.load(std::memory_order_relaxed));
+      if (n < onNs.size()) onNs[n].store(atNs != kNow ? atNs : clock_.nowNs(), std::memory_order_relaxed);
       tones.fetch_add(1, std::memory_order_release);
       tones.notify_all();
     }
@@ -93,7 +99,7 @@ void rounds(int count) {
   auto& form = w.form;
   TimingTestView view{form};
   auto* receiver = form.findChild<QPushButton*>("Button3");
-  std::vector<double> judgeMs, lateMs;
+  std::vector<double> judgeMs;
   double busy = 0, wall = 0;
   int asAimed = 0, heldCount = 0;
   double plannedOffMs = 0;
@@ -124,9 +130,9 @@ void rounds(int count) {
       const double after = atOpening ? 0.7 * 400 : aanisuhde * 400;
       // The tone's planned time plus the heard latency of the fake (0): the press aimed at it, a
       // whole millisecond, as the windowing system stamps a key.
-      const int64_t at =
-          (midi.lastOnNs.load(std::memory_order_relaxed) + static_cast<int64_t>((after + offsetMs) * 1e6)) /
-          1'000'000 * 1'000'000;
+      const int64_t at = (midi.onNs[static_cast<size_t>(target - 1)].load(std::memory_order_relaxed) +
+                          static_cast<int64_t>((after + offsetMs) * 1e6)) /
+                         1'000'000 * 1'000'000;
       if (held) {  // the UI thread is busy from shortly before the press
         sleepUntil(at - std::chrono::nanoseconds(heldBefore).count());
         QCoreApplication::postEvent(&busyTarget, new BusyEvent);
@@ -157,15 +163,8 @@ void rounds(int count) {
       kesto.push_back(
           dynamic_cast<Tomapaneli*>(form.findChild<QFrame*>(QString("paneelit%1").arg(i)))->kesto);
     }
-    const auto late = bench::decisionLateness(midi.calls(), from, kesto, view.settings().aanisuhde);
-    lateMs.insert(lateMs.end(), late.begin(), late.end());
     for (double p : bench::decisionLateness(midi.calls(), from, kesto, view.settings().aanisuhde, true))
       plannedOffMs = std::max(plannedOffMs, std::fabs(p));
-    if (getenv("TAKTOVI_BENCH_DEBUG") != nullptr)
-      for (size_t i = 0; i < late.size(); ++i)
-        if (late[i] > 1)
-          std::printf("round %d (%s, %+.0f ms) decision %zu of %zu: %.2f ms late\n", r,
-                      atOpening ? "opening" : "closing", offsetMs, i, late.size(), late[i]);
   }
   std::vector<double> absMs;
   for (double j : judgeMs) absMs.push_back(std::fabs(j));
@@ -174,9 +173,10 @@ void rounds(int count) {
       "UI thread was held busy 1 s: p50 %.3f ms, p99 of |error| %.3f ms, max %.3f ms\n",
       judgeMs.size(), heldCount, bench::percentile(judgeMs, 0.5), bench::percentile(absMs, 0.99),
       *std::max_element(absMs.begin(), absMs.end()));
-  bench::printLateness(lateMs, count, "rounds");
-  std::printf("times the tones were planned for, against the slot grid: largest difference %.3f ms\n",
-              plannedOffMs);
+  std::printf(
+      "times the tones were planned for (handed over at each melody's start), against the slot grid: largest "
+      "difference %.3f ms\n",
+      plannedOffMs);
   std::printf("presses judged as aimed (3 ms inside or outside an edge): %d of %d\n", asAimed, count);
   std::printf("CPU during rounds (the 3000 ms wait included): %.2f %% of a core\n", busy / wall * 100);
 }
