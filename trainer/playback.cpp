@@ -140,9 +140,6 @@ void PatternPlayer::handOver(int64_t fromNs) {
   handedChanges_ = sound_.changes();
   handedShare_ = settings_.aanisuhde;
   const uint32_t limit = alku_ + kMelodyLimitMs + 1;
-  auto plannedAfter = [](uint32_t start, double span) {
-    return start + static_cast<uint32_t>(std::max(0.0, std::floor(span))) + 1;
-  };
   auto hand = [&](uint32_t at, auto call) {
     const int64_t atNs = clock_.nsOfMs(at);
     if (fromNs == kNow || atNs > fromNs) call(atNs);
@@ -167,8 +164,8 @@ PlayedSlot PatternPlayer::played() const {
   return {s_.kohta, last, !last && pool_.lastOfPattern(s_.kohta + 1)};
 }
 
-uint32_t PatternPlayer::after(double span) const {
-  return s_.savelen_alku + static_cast<uint32_t>(std::max(0.0, std::floor(span))) + 1;
+uint32_t PatternPlayer::plannedAfter(uint32_t start, double span) {
+  return start + static_cast<uint32_t>(std::max(0.0, std::floor(span))) + 1;
 }
 
 uint32_t PatternPlayer::nextDecision() const {

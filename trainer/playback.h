@@ -107,7 +107,9 @@ class PatternPlayer {
   bool isLast() const { return pool_.lastOfPattern(s_.kohta); }
   PlayedSlot played() const;
   // The planned time `span` ms after the current slot's start: its first whole millisecond past.
-  uint32_t after(double span) const;
+  uint32_t after(double span) const { return plannedAfter(s_.savelen_alku, span); }
+  // The planned time `span` ms after `start`: its first whole millisecond past.
+  static uint32_t plannedAfter(uint32_t start, double span);
   uint32_t nextDecision() const;
 
   const Clock& clock_;
